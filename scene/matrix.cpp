@@ -11,8 +11,8 @@ const double radiansPerDegree = 0.017453292519943295;
 
 // A rotation by `angle` writes cos at two diagonal indices, -sin at `negativeSine` and sin at
 // `positiveSine`; the placement alone decides the axis and the direction of turning.
-void multiplyByRotation(float* m, double angle, int firstCosine, int secondCosine,
-                        int negativeSine, int positiveSine) {
+void multiplyByRotation(float* m, double angle, int firstCosine, int secondCosine, int negativeSine,
+                        int positiveSine) {
     Matrix4 tmpMatrix;
     std::memcpy(tmpMatrix, identityMatrix, sizeof tmpMatrix);
     const double sine = std::sin(angle);
@@ -26,9 +26,13 @@ void multiplyByRotation(float* m, double angle, int firstCosine, int secondCosin
 
 } // namespace
 
-int matrixIndex(int row, int column) { return row + 4 * column; }
+int matrixIndex(int row, int column) {
+    return row + 4 * column;
+}
 
-void matrixLoadIdentity(float* m) { std::memcpy(m, identityMatrix, sizeof identityMatrix); }
+void matrixLoadIdentity(float* m) {
+    std::memcpy(m, identityMatrix, sizeof identityMatrix);
+}
 
 void matrixMultiply(float* m, const float* other) {
     // Built in `c` first so that m and other may alias.
@@ -65,10 +69,22 @@ void matrixScale(float* m, float x, float y, float z) {
     matrixMultiply(m, tmpMatrix);
 }
 
-void matrixRotateX(float* m, double angle) { multiplyByRotation(m, angle, 5, 10, 6, 9); }
-void matrixRotateY(float* m, double angle) { multiplyByRotation(m, angle, 0, 10, 8, 2); }
-void matrixRotateZ(float* m, double angle) { multiplyByRotation(m, angle, 0, 5, 1, 4); }
+void matrixRotateX(float* m, double angle) {
+    multiplyByRotation(m, angle, 5, 10, 6, 9);
+}
+void matrixRotateY(float* m, double angle) {
+    multiplyByRotation(m, angle, 0, 10, 8, 2);
+}
+void matrixRotateZ(float* m, double angle) {
+    multiplyByRotation(m, angle, 0, 5, 1, 4);
+}
 
-void matrixRotateXDegrees(float* m, float angle) { matrixRotateX(m, angle * radiansPerDegree); }
-void matrixRotateYDegrees(float* m, float angle) { matrixRotateY(m, angle * radiansPerDegree); }
-void matrixRotateZDegrees(float* m, float angle) { matrixRotateZ(m, angle * radiansPerDegree); }
+void matrixRotateXDegrees(float* m, float angle) {
+    matrixRotateX(m, angle * radiansPerDegree);
+}
+void matrixRotateYDegrees(float* m, float angle) {
+    matrixRotateY(m, angle * radiansPerDegree);
+}
+void matrixRotateZDegrees(float* m, float angle) {
+    matrixRotateZ(m, angle * radiansPerDegree);
+}

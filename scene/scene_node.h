@@ -1,5 +1,6 @@
 // A node of the scene hierarchy: its own rotation, position and scale, composed with the program's
-// matrix routines every time it is drawn, and a contiguous array of children drawn inside its frame.
+// matrix routines every time it is drawn, and a contiguous array of children drawn inside its
+// frame.
 #pragma once
 
 #include "scene/matrix.h"

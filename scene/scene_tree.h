@@ -1,4 +1,5 @@
-// Builds the fixed 85-node hierarchy under rootNode: four levels of nested crosses in the X-Y plane.
+// Builds the fixed 85-node hierarchy under rootNode: four levels of nested crosses in the X-Y
+// plane.
 #pragma once
 
 // Call once, with rootNode still childless. Returns false if a child array could not be allocated;

@@ -1,5 +1,9 @@
 #include "support/feedback.h"
 
+#include <cstddef>
+
+using std::size_t;
+
 namespace testsupport {
 
 namespace {
@@ -7,7 +11,7 @@ namespace {
 FeedbackVertex readVertex(const std::vector<float>& buffer, size_t& at) {
     FeedbackVertex v{};
     if (at + 7 <= buffer.size()) {
-        v = {buffer[at], buffer[at + 1], buffer[at + 2], buffer[at + 3],
+        v = {buffer[at],     buffer[at + 1], buffer[at + 2], buffer[at + 3],
              buffer[at + 4], buffer[at + 5], buffer[at + 6]};
     }
     at += 7;
@@ -61,6 +65,19 @@ std::vector<FeedbackPrimitive> primitivesOf(const std::vector<FeedbackPrimitive>
         }
     }
     return selected;
+}
+
+std::vector<FeedbackPrimitive> joinQuads(const std::vector<FeedbackPrimitive>& triangles) {
+    std::vector<FeedbackPrimitive> quads;
+    for (size_t i = 0; i + 1 < triangles.size(); i += 2) {
+        const auto& first = triangles[i].vertices;
+        const auto& second = triangles[i + 1].vertices;
+        if (first.size() != 3 || second.size() != 3) {
+            break;
+        }
+        quads.push_back({GL_POLYGON_TOKEN, {first[0], first[1], second[1], second[2]}});
+    }
+    return quads;
 }
 
 } // namespace testsupport

@@ -9,8 +9,8 @@
 namespace testsupport {
 
 struct FeedbackVertex {
-    float x, y, z;       // window coordinates
-    float r, g, b, a;    // colour
+    float x, y, z;    // window coordinates
+    float r, g, b, a; // colour
 };
 
 struct FeedbackPrimitive {
@@ -23,5 +23,9 @@ std::vector<FeedbackPrimitive> decodeFeedback(const std::vector<float>& buffer);
 // The primitives of one kind; line tokens include GL_LINE_RESET_TOKEN.
 std::vector<FeedbackPrimitive> primitivesOf(const std::vector<FeedbackPrimitive>& all,
                                             GLenum token);
+
+// Mesa feeds back each quad (v0, v1, v2, v3) as the triangles (v0, v1, v3) and (v1, v2, v3);
+// this pairs them up again into the quads that were drawn.
+std::vector<FeedbackPrimitive> joinQuads(const std::vector<FeedbackPrimitive>& triangles);
 
 } // namespace testsupport

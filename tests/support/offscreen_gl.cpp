@@ -29,7 +29,8 @@ OffscreenContext createContext(int width, int height) {
         result.error = "eglGetPlatformDisplayEXT is not available";
         return result;
     }
-    result.display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    result.display =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (result.display == EGL_NO_DISPLAY || !eglInitialize(result.display, nullptr, nullptr)) {
         result.error = "no surfaceless EGL display (is Mesa's libegl-mesa0 installed?)";
         return result;
@@ -38,10 +39,18 @@ OffscreenContext createContext(int width, int height) {
         result.error = "eglBindAPI(EGL_OPENGL_API) failed";
         return result;
     }
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT,   EGL_RED_SIZE,    8,
-                                       EGL_GREEN_SIZE,   8,               EGL_BLUE_SIZE,
-                                       8,                EGL_DEPTH_SIZE,  16,
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_DEPTH_SIZE,
+                                       16,
                                        EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configCount = 0;
