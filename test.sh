@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, builds the default preset and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/packages.sh
+
+say "Checking packages"
+ensure_packages "${SKORVANE_RUN_PACKAGES[@]}" "${SKORVANE_TEST_PACKAGES[@]}"
+
+# CI builds with warnings as errors; a local run only reports them.
+werror=OFF
+if [ "${CI:-}" = "true" ]; then
+    werror=ON
+fi
+
+say "Configuring (preset default, warnings as errors: $werror)"
+cmake --preset default -DSKORVANE_WARNINGS_AS_ERRORS="$werror" >/dev/null
+
+say "Building"
+cmake --build --preset default -j"$(nproc)"
+
+say "Running the tests"
+ctest --preset default -j"$(nproc)"

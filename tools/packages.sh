@@ -1,0 +1,43 @@
+# Sourced by run.sh and test.sh: the Debian packages each needs, and installing the missing ones.
+
+# To build and run the program.
+SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+    libsdl2-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
+# To run its tests: offscreen Mesa through EGL, GoogleTest, and a virtual X display driven like a
+# user would drive it.
+SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
+    imagemagick libx11-dev)
+
+say() { printf '==> %s\n' "$*"; }
+
+missing_packages() {
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            printf '%s\n' "$package"
+        fi
+    done
+}
+
+# Installs the packages that are not there yet: as root with apt-get, otherwise says what to run.
+ensure_packages() {
+    if ! command -v dpkg-query >/dev/null 2>&1; then
+        say "Not a Debian-based system: make sure these are installed: $*"
+        return 0
+    fi
+    local missing
+    mapfile -t missing < <(missing_packages "$@")
+    if [ "${#missing[@]}" -eq 0 ]; then
+        say "All ${#@} needed packages are installed"
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        say "Missing packages. Install them with:"
+        echo "    sudo apt-get install -y ${missing[*]}"
+        return 1
+    fi
+    say "Installing ${#missing[@]} missing packages: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
