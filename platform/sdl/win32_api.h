@@ -11,7 +11,9 @@
 
 #define WINAPI
 #define CALLBACK
+#ifndef APIENTRY // GL/gl.h defines it already
 #define APIENTRY
+#endif
 
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
