@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Runs the real program on a virtual display, drives it as a person would and saves what its window
+# shows: a still of the first picture, numbered frames while each arrow key is held, a still after
+# each key, an animated GIF, and the exit code after Escape. The end-to-end tests read the same
+# files, so what the README shows and what the tests check come from one tool.
+#
+# Usage: tools/capture.sh [--out DIR] [--format png|ppm] [--hold SECONDS] [--no-gif] PROGRAM [ARGS...]
+# A fresh Xvfb is started unless CAPTURE_DISPLAY names a display to use.
+set -euo pipefail
+
+out=build/capture
+format=png
+hold=0.6
+gif=yes
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --out) out=$2; shift 2 ;;
+    --format) format=$2; shift 2 ;;
+    --hold) hold=$2; shift 2 ;;
+    --no-gif) gif=no; shift ;;
+    --) shift; break ;;
+    -*) echo "capture: unknown option $1" >&2; exit 2 ;;
+    *) break ;;
+    esac
+done
+[ $# -ge 1 ] || { echo "usage: $0 [--out DIR] [--format png|ppm] [--hold S] [--no-gif] PROGRAM [ARGS...]" >&2; exit 2; }
+
+for tool in Xvfb xdotool import convert; do
+    command -v "$tool" >/dev/null || { echo "capture: $tool is not installed" >&2; exit 2; }
+done
+
+rm -rf "$out"
+mkdir -p "$out/frames"
+work=$(mktemp -d)
+xvfb_pid=""
+program_pid=""
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [ -n "${CAPTURE_DISPLAY:-}" ]; then
+    export DISPLAY=$CAPTURE_DISPLAY
+else
+    # -displayfd picks a free display number and reports it once the server accepts clients.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$work/display" ] || { echo "capture: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$(head -n1 "$work/display")"
+fi
+
+"$@" >"$out/program.log" 2>&1 &
+program_pid=$!
+
+window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Skorvane$' | head -n1) || true
+if [ -z "$window" ]; then
+    echo "capture: the program's window did not appear; its output:" >&2
+    cat "$out/program.log" >&2
+    exit 1
+fi
+echo "$window" >"$out/window-id"
+xwininfo -id "$window" >"$out/window-info"
+
+# Keys go to the window under the pointer when no window manager assigns focus.
+xdotool mousemove --window "$window" 400 300
+sleep 0.5
+
+shot() { import -window "$window" "$1"; }
+
+shot "$out/start.$format"
+frame=0
+next_frame() {
+    shot "$(printf '%s/frames/%03d.%s' "$out" "$frame" "$format")"
+    frame=$((frame + 1))
+}
+next_frame
+
+for key in Up Left Right Down; do
+    xdotool keydown "$key"
+    end=$(awk -v now="$(date +%s.%N)" -v hold="$hold" 'BEGIN { printf "%.3f", now + hold }')
+    while awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN { exit !(now < end) }'; do
+        next_frame
+    done
+    xdotool keyup "$key"
+    sleep 0.2
+    shot "$out/after-$key.$format"
+    next_frame
+done
+
+xdotool key Escape
+status=""
+for _ in $(seq 50); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+        wait "$program_pid" && status=0 || status=$?
+        break
+    fi
+    sleep 0.1
+done
+program_pid=""
+echo "${status:-running}" >"$out/exit-code"
+if xdotool search --name '^Skorvane$' >/dev/null 2>&1; then
+    echo "window-still-there" >"$out/window-after-exit"
+fi
+
+if [ "$gif" = yes ]; then
+    convert -delay 6 -loop 0 "$out"/frames/*."$format" -resize 50% "$out/spinning.gif"
+fi
+echo "capture: wrote $out (exit code ${status:-none: still running after Escape})"
+[ "${status:-1}" = 0 ]
