@@ -1,0 +1,89 @@
+// Device contexts: GetDC, ReleaseDC, SelectObject and DeleteObject. The screen's DC needs no SDL
+// and no window, so fonts can be made in any current GL context. Pixel formats and swapping, which
+// need a window's DC, are in sdl_context.cpp.
+#include "platform/sdl/sdl_internal.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace sdlplatform {
+
+namespace {
+
+std::vector<HDC__*>& windowDcs() {
+    static std::vector<HDC__*> dcs;
+    return dcs;
+}
+
+void selectFont(HDC__* dc, HFONT__* font) {
+    adjustFontSelection(font, +1);
+    adjustFontSelection(dc->font, -1);
+    dc->font = font;
+}
+
+} // namespace
+
+HDC__* screenDc() {
+    static HDC__ dc = [] {
+        HDC__ screen;
+        screen.font = stockFont();
+        return screen;
+    }();
+    return &dc;
+}
+
+bool liveDc(HDC dc) {
+    if (dc == nullptr) {
+        return false;
+    }
+    const auto& dcs = windowDcs();
+    return dc == screenDc() || std::find(dcs.begin(), dcs.end(), dc) != dcs.end();
+}
+
+void initWindowDc(HDC__* dc, HWND__* window) {
+    dc->window = window;
+    dc->font = stockFont();
+    windowDcs().push_back(dc);
+}
+
+void releaseWindowDc(HDC__* dc) {
+    selectFont(dc, stockFont());
+    auto& dcs = windowDcs();
+    dcs.erase(std::remove(dcs.begin(), dcs.end(), dc), dcs.end());
+}
+
+} // namespace sdlplatform
+
+using namespace sdlplatform;
+
+HDC WINAPI GetDC(HWND window) {
+    if (window == nullptr) {
+        return screenDc();
+    }
+    HWND__* record = liveWindow(window);
+    return record != nullptr ? &record->dc : nullptr;
+}
+
+int WINAPI ReleaseDC(HWND window, HDC dc) {
+    if (!liveDc(dc)) {
+        return 0;
+    }
+    // Every DC here is owned (the screen's or a window's), so releasing only checks the pairing.
+    return dc->window == window ? 1 : 0;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    if (!liveDc(dc) || !liveFont(object)) {
+        return nullptr;
+    }
+    HFONT__* previous = dc->font;
+    selectFont(dc, static_cast<HFONT__*>(object));
+    return previous;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    if (!liveFont(object)) {
+        return FALSE;
+    }
+    return deleteFont(static_cast<HFONT__*>(object));
+}

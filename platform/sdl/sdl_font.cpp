@@ -1,0 +1,313 @@
+// Fonts: CreateFontA over fontconfig and wglUseFontBitmapsA over FreeType, giving one glBitmap
+// display list per character code. Fonts are looked up when first used, so creating and
+// selecting them needs neither SDL nor a window. Outline text (wglUseFontOutlines) is not offered.
+#include "platform/sdl/sdl_internal.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <strings.h>
+#include <vector>
+
+struct HFONT__ {
+    // What the caller asked for.
+    int height = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    bool monospacedRequest = false;
+    std::string faceName;
+    bool stock = false;
+    // What it resolved to, the first time it was used.
+    bool resolved = false;
+    FT_Face face = nullptr;
+    bool embolden = false;
+    int selectionCount = 0;
+};
+
+namespace sdlplatform {
+
+namespace {
+
+constexpr int defaultCellHeight = 16; // Windows' default for a height of 0 at 96 dpi
+
+std::vector<HFONT__*>& liveFonts() {
+    static std::vector<HFONT__*> fonts;
+    return fonts;
+}
+
+FT_Library freeTypeLibrary() {
+    static FT_Library library = [] {
+        FT_Library created = nullptr;
+        return FT_Init_FreeType(&created) == 0 ? created : nullptr;
+    }();
+    return library;
+}
+
+struct FontFile {
+    std::string path;
+    int index = 0;
+    bool monospaced = false;
+    bool needsEmbolden = false;
+};
+
+bool familyListContains(FcPattern* pattern, const char* family) {
+    FcChar8* value = nullptr;
+    for (int i = 0; FcPatternGetString(pattern, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+        if (strcasecmp(reinterpret_cast<const char*>(value), family) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Asks fontconfig for its best match; `monospaced` is raised when the request turns out to be
+// for a monospaced face even though the caller did not say so (fontconfig knows "Courier New").
+bool matchFont(const HFONT__& font, const char* family, bool requireMonospace, bool& monospaced,
+               FontFile& file) {
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern == nullptr) {
+        return false;
+    }
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(font.weight));
+    FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    if (requireMonospace) {
+        FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
+    }
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    monospaced = monospaced || familyListContains(pattern, "monospace");
+
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (match == nullptr) {
+        return false;
+    }
+    FcChar8* path = nullptr;
+    const bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch;
+    if (found) {
+        int spacing = FC_PROPORTIONAL;
+        int weight = FC_WEIGHT_REGULAR;
+        FcBool embolden = FcFalse;
+        FcPatternGetInteger(match, FC_SPACING, 0, &spacing);
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+        FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
+        file.path = reinterpret_cast<const char*>(path);
+        FcPatternGetInteger(match, FC_INDEX, 0, &file.index);
+        file.monospaced = spacing == FC_MONO || spacing == FC_CHARCELL;
+        file.needsEmbolden =
+            font.weight >= 600 && (embolden == FcTrue || weight < FC_WEIGHT_DEMIBOLD);
+    }
+    FcPatternDestroy(match);
+    return found;
+}
+
+FT_Face openFace(const FontFile& file) {
+    FT_Library library = freeTypeLibrary();
+    FT_Face face = nullptr;
+    if (library == nullptr || file.path.empty() ||
+        FT_New_Face(library, file.path.c_str(), file.index, &face) != 0) {
+        return nullptr;
+    }
+    if (!FT_IS_SCALABLE(face)) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
+    return face;
+}
+
+// Windows reads a positive height as the cell (ascent + descent, from the OS/2 table when the
+// font has one) and a negative one as the character height (the em square).
+void setPixelHeight(FT_Face face, int height) {
+    double emPixels = -height;
+    if (height >= 0) {
+        const int cell = height > 0 ? height : defaultCellHeight;
+        long cellUnits = face->ascender - face->descender;
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        if (os2 != nullptr && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+            cellUnits = os2->usWinAscent + os2->usWinDescent;
+        }
+        emPixels = cellUnits > 0 ? cell * static_cast<double>(face->units_per_EM) / cellUnits
+                                 : static_cast<double>(cell);
+    }
+    const auto charSize = static_cast<FT_F26Dot6>(std::lround(emPixels * 64.0));
+    FT_Set_Char_Size(face, 0, std::max<FT_F26Dot6>(charSize, 64), 72, 72);
+}
+
+void resolveFont(HFONT__* font) {
+    if (font->resolved) {
+        return;
+    }
+    font->resolved = true;
+    if (!FcInit()) {
+        return;
+    }
+    const char* family = font->faceName.empty() ? "monospace" : font->faceName.c_str();
+    bool monospaced = font->monospacedRequest;
+    FontFile file;
+    if (matchFont(*font, family, monospaced, monospaced, file)) {
+        font->face = openFace(file);
+        if (font->face != nullptr && monospaced && !file.monospaced) {
+            FT_Done_Face(font->face);
+            font->face = nullptr;
+        }
+    }
+    if (font->face == nullptr && matchFont(*font, "monospace", true, monospaced, file)) {
+        font->face = openFace(file);
+    }
+    if (font->face == nullptr) {
+        return;
+    }
+    font->embolden = file.needsEmbolden;
+    setPixelHeight(font->face, font->height);
+}
+
+// Character codes of the ANSI (Windows-1252) set: 0x80..0x9F differ from Latin-1.
+FT_ULong unicodeForAnsi(DWORD code) {
+    static const FT_ULong high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return code >= 0x80 && code <= 0x9F ? high[code - 0x80] : code;
+}
+
+// Compiles one list that draws the glyph at the raster position and advances it. glBitmap wants
+// the rows bottom-up and packed MSB first, which FreeType's mono bitmaps are, top-down.
+bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
+    std::vector<GLubyte> rows;
+    GLsizei width = 0;
+    GLsizei height = 0;
+    GLfloat xOrigin = 0.0f;
+    GLfloat yOrigin = 0.0f;
+    GLfloat advance = 0.0f;
+    FT_GlyphSlot slot = face->glyph;
+    const bool loaded =
+        FT_Load_Char(face, unicodeForAnsi(code), FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
+    if (loaded) {
+        if (embolden) {
+            FT_GlyphSlot_Embolden(slot);
+        }
+    }
+    const bool rendered = loaded && FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) == 0;
+    if (rendered) {
+        const FT_Bitmap& bitmap = slot->bitmap;
+        width = static_cast<GLsizei>(bitmap.width);
+        height = static_cast<GLsizei>(bitmap.rows);
+        const size_t rowBytes = (bitmap.width + 7) / 8;
+        rows.resize(rowBytes * bitmap.rows);
+        for (unsigned int row = 0; row < bitmap.rows; ++row) {
+            const unsigned char* source = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
+            std::copy(source, source + rowBytes, rows.begin() + (bitmap.rows - 1 - row) * rowBytes);
+        }
+        xOrigin = static_cast<GLfloat>(-slot->bitmap_left);
+        yOrigin = static_cast<GLfloat>(height - slot->bitmap_top);
+        advance = static_cast<GLfloat>((slot->advance.x + 32) >> 6);
+    }
+    glNewList(list, GL_COMPILE);
+    glBitmap(width, height, xOrigin, yOrigin, advance, 0.0f, rows.empty() ? nullptr : rows.data());
+    glEndList();
+    return rendered;
+}
+
+void reportMissingFont() {
+    static bool reported = false;
+    if (!reported) {
+        reported = true;
+        std::fprintf(stderr, "No usable font was found through fontconfig; the caption text is "
+                             "not drawn. Install the fonts-liberation2 package.\n");
+    }
+}
+
+} // namespace
+
+HFONT__* stockFont() {
+    static HFONT__ font = [] {
+        HFONT__ stock;
+        stock.stock = true;
+        stock.weight = FW_BOLD; // the system font is a bold face
+        return stock;
+    }();
+    return &font;
+}
+
+bool liveFont(const void* object) {
+    const auto& fonts = liveFonts();
+    return object != nullptr &&
+           (object == stockFont() || std::find(fonts.begin(), fonts.end(), object) != fonts.end());
+}
+
+void adjustFontSelection(HFONT__* font, int delta) {
+    if (font != nullptr) {
+        font->selectionCount += delta;
+    }
+}
+
+BOOL deleteFont(HFONT__* font) {
+    if (font->stock) {
+        return TRUE; // deleting a stock object is allowed and does nothing
+    }
+    if (font->selectionCount > 0) {
+        return FALSE; // still selected into a DC, as Windows refuses too
+    }
+    auto& fonts = liveFonts();
+    fonts.erase(std::remove(fonts.begin(), fonts.end(), font), fonts.end());
+    if (font->face != nullptr) {
+        FT_Done_Face(font->face);
+    }
+    delete font;
+    return TRUE;
+}
+
+} // namespace sdlplatform
+
+using namespace sdlplatform;
+
+HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
+                         int weight, DWORD italic, DWORD /*underline*/, DWORD /*strikeOut*/,
+                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
+                         DWORD /*quality*/, DWORD pitchAndFamily, LPCSTR faceName) {
+    auto* font = new HFONT__;
+    font->height = height;
+    font->weight = weight > 0 ? std::min(weight, 1000) : FW_NORMAL;
+    font->italic = italic != 0;
+    font->monospacedRequest =
+        (pitchAndFamily & 0x3) == FIXED_PITCH || (pitchAndFamily & 0xF0) == FF_MODERN;
+    font->faceName = faceName != nullptr ? faceName : "";
+    liveFonts().push_back(font);
+    return font;
+}
+
+BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
+    // Without a current context there is nothing to compile the lists into.
+    if (!liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
+        return FALSE;
+    }
+    HFONT__* font = dc->font;
+    resolveFont(font);
+    if (font->face == nullptr) {
+        reportMissingFont();
+        return FALSE;
+    }
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    bool allRendered = true;
+    for (DWORD i = 0; i < count; ++i) {
+        allRendered =
+            compileGlyphList(font->face, font->embolden, first + i, listBase + i) && allRendered;
+    }
+    glPopClientAttrib();
+    return allRendered ? TRUE : FALSE;
+}
