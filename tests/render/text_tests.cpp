@@ -1,0 +1,93 @@
+// The caption font and printText, drawn for real and read back through the raster position and
+// feedback mode.
+#include "render/render_fixture.h"
+
+#include "render/render.h"
+#include "shell/app_state.h"
+
+#include <string>
+
+namespace {
+
+class TextTest : public testsupport::GlTest {
+  protected:
+    void SetUp() override {
+        rendertest::startUpOnce();
+        GlTest::SetUp(); // identity matrices and the full viewport
+        glListBase(7);
+    }
+
+    // Raster x after printing `text` from the left edge of the viewport.
+    static float advanceOf(const char* format, const char* argument = nullptr) {
+        glRasterPos2f(-1, 0);
+        printText(format, argument);
+        GLfloat position[4];
+        glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+        return position[0];
+    }
+
+    static int glyphsDrawn(const char* format) {
+        const auto frame = testsupport::decodeFeedback(testsupport::captureFeedback([format] {
+            glRasterPos2f(-1, 0);
+            printText(format);
+        }));
+        return static_cast<int>(testsupport::primitivesOf(frame, GL_BITMAP_TOKEN).size());
+    }
+
+    static GLint listBase() {
+        GLint base = -1;
+        glGetIntegerv(GL_LIST_BASE, &base);
+        return base;
+    }
+};
+
+TEST_F(TextTest, EachCharacterDrawsItsOwnGlyphAndAdvances) {
+    const float a = advanceOf("A");
+    const float ab = advanceOf("AB");
+    EXPECT_GT(a, 0.0f);
+    EXPECT_FLOAT_EQ(ab, a + advanceOf("B"));
+    EXPECT_EQ(glyphsDrawn("Hi there"), 8);
+    EXPECT_EQ(listBase(), 7);
+
+    // printText's base offset picks the same list as calling the glyph's list directly.
+    glRasterPos2f(-1, 0);
+    glCallList(fontBase + ('W' - 32));
+    GLfloat direct[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, direct);
+    EXPECT_FLOAT_EQ(advanceOf("W"), direct[0]);
+}
+
+TEST_F(TextTest, FormatsItsArguments) {
+    EXPECT_FLOAT_EQ(advanceOf("%s", "abc"), advanceOf("abc"));
+    EXPECT_EQ(glyphsDrawn("%%"), 1);
+}
+
+TEST_F(TextTest, EmptyTextDrawsNothingButStillSavesTheListBit) {
+    EXPECT_EQ(glyphsDrawn(""), 0);
+    EXPECT_EQ(listBase(), 7);
+
+    // With the attribute stack full, the push of an empty print must overflow.
+    GLint maxDepth = 0, depth = 0;
+    glGetIntegerv(GL_MAX_ATTRIB_STACK_DEPTH, &maxDepth);
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+    for (; depth < maxDepth; ++depth) {
+        glPushAttrib(GL_LIST_BIT);
+    }
+    printText("");
+    EXPECT_EQ(glGetError(), GLenum(GL_STACK_OVERFLOW));
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth);
+    for (; depth > 0; --depth) {
+        glPopAttrib();
+    }
+}
+
+TEST_F(TextTest, LongTextIsCutAt255Characters) {
+    const float one = advanceOf("x");
+    const std::string longText(1000, 'x');
+    EXPECT_FLOAT_EQ(advanceOf("%s", longText.c_str()), 255 * one);
+    EXPECT_FLOAT_EQ(advanceOf(longText.c_str()), 255 * one);
+    EXPECT_EQ(glyphsDrawn(longText.c_str()), 255);
+    EXPECT_EQ(listBase(), 7);
+}
+
+} // namespace
