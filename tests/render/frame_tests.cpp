@@ -129,40 +129,23 @@ TEST_F(FrameTest, LeftTurnsOnlyTheSmallestCubesAboutTheirOwnCentres) {
     }
 }
 
-TEST_F(FrameTest, RightTurnsEachLevelOneSubtreeAboutItsOwnCentre) {
-    holdKey(VK_RIGHT, 15);
-    const auto centres = rendertest::nodeCentres(rendertest::runFrame());
+TEST_F(FrameTest, RightAndDownTurnEachSubtreeOfTheirLevelAboutItsOwnCentre) {
     const auto levels = rendertest::nodeLevels();
-    ASSERT_EQ(centres.size(), referenceCentres.size());
-    size_t pivot = 0;
-    for (size_t i = 0; i < centres.size(); ++i) {
-        if (levels[i] <= 1) {
-            pivot = i;
-            expectSamePoint(centres[i], referenceCentres[i], "node", i);
-        } else {
-            expectSamePoint(
-                centres[i],
-                rendertest::turnedClockwise(referenceCentres[i], referenceCentres[pivot], 30),
-                "node", i);
-        }
-    }
-}
-
-TEST_F(FrameTest, DownTurnsEachLevelTwoSubtreeAboutItsOwnCentre) {
-    holdKey(VK_DOWN, 15);
-    const auto centres = rendertest::nodeCentres(rendertest::runFrame());
-    const auto levels = rendertest::nodeLevels();
-    ASSERT_EQ(centres.size(), referenceCentres.size());
-    size_t pivot = 0;
-    for (size_t i = 0; i < centres.size(); ++i) {
-        if (levels[i] <= 2) {
-            pivot = i;
-            expectSamePoint(centres[i], referenceCentres[i], "node", i);
-        } else {
-            expectSamePoint(
-                centres[i],
-                rendertest::turnedClockwise(referenceCentres[i], referenceCentres[pivot], 30),
-                "node", i);
+    for (const int level : {1, 2}) {
+        rendertest::prepareSteadyScene();
+        holdKey(level == 1 ? VK_RIGHT : VK_DOWN, 15);
+        const auto centres = rendertest::nodeCentres(rendertest::runFrame());
+        ASSERT_EQ(centres.size(), referenceCentres.size());
+        size_t pivot = 0; // the latest node of the turned level, in drawing order
+        for (size_t i = 0; i < centres.size(); ++i) {
+            if (levels[i] <= level) {
+                pivot = i;
+                expectSamePoint(centres[i], referenceCentres[i], "node", i);
+            } else {
+                const Point turned =
+                    rendertest::turnedClockwise(referenceCentres[i], referenceCentres[pivot], 30);
+                expectSamePoint(centres[i], turned, "node", i);
+            }
         }
     }
 }

@@ -35,7 +35,7 @@ void expectPerspective(double fovDegrees, double aspect, double n, double f) {
     }
 }
 
-TEST_F(SetupTest, StartUpSetsTheDocumentedStateAndBuildsTheTree) {
+TEST_F(SetupTest, StartUpSetsItsGlStateAndBuildsTheTree) {
     const rendertest::StartUpRecord& r = startUpOnce();
     EXPECT_TRUE(r.sceneBuilt);
     EXPECT_EQ(r.shadeModel, GL_SMOOTH);
