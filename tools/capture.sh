@@ -93,7 +93,10 @@ for key in Up Left Right Down; do
     next_frame
 done
 
-xdotool key Escape
+# Held like a finger would: the program looks at Escape between messages, not at the key event.
+xdotool keydown Escape
+sleep 0.2
+xdotool keyup Escape
 status=""
 for _ in $(seq 50); do
     if ! kill -0 "$program_pid" 2>/dev/null; then
