@@ -1,0 +1,83 @@
+#include "support/xvfb.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int startTimeoutMs = 20000;
+
+// Xvfb writes its display number to the descriptor given with -displayfd once it accepts
+// connections, so there is no polling for a socket and no guessing of a free number.
+std::string readDisplayNumber(int fd) {
+    std::string number;
+    char c = 0;
+    pollfd waitFor{fd, POLLIN, 0};
+    while (poll(&waitFor, 1, startTimeoutMs) > 0 && read(fd, &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    return number;
+}
+
+} // namespace
+
+void Xvfb::SetUp() {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0) << "pipe failed";
+    fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+    const std::string screen =
+        std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
+    server = fork();
+    ASSERT_GE(server, 0) << "fork failed";
+    if (server == 0) {
+        // The server must not outlive the test process (a death test's child leaves without
+        // tearing down) nor hold its pipes open, or whoever reads them waits forever.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        const int keep = pipeFds[1];
+        for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
+            if (fd != keep) {
+                close(fd);
+            }
+        }
+        const std::string fd = std::to_string(pipeFds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-noreset",
+               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    const std::string number = readDisplayNumber(pipeFds[0]);
+    close(pipeFds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
+
+    const char* previous = std::getenv("DISPLAY");
+    hadDisplay = previous != nullptr;
+    previousDisplay = hadDisplay ? previous : "";
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+void Xvfb::TearDown() {
+    if (server > 0) {
+        kill(server, SIGTERM);
+        while (waitpid(server, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        server = -1;
+    }
+    if (hadDisplay) {
+        setenv("DISPLAY", previousDisplay.c_str(), 1);
+    } else {
+        unsetenv("DISPLAY");
+    }
+}
+
+} // namespace testsupport

@@ -1,0 +1,28 @@
+// A private X server for tests that need a real display: Xvfb on a free display number, started
+// before the first test and stopped after the last, with DISPLAY pointing at it in between.
+// Register it once per test program:
+//     static auto* const xvfb = ::testing::AddGlobalTestEnvironment(new testsupport::Xvfb);
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/types.h>
+
+namespace testsupport {
+
+class Xvfb : public ::testing::Environment {
+  public:
+    static constexpr int screenWidth = 1280;
+    static constexpr int screenHeight = 1024;
+
+    void SetUp() override;
+    void TearDown() override;
+
+  private:
+    pid_t server = -1;
+    std::string previousDisplay;
+    bool hadDisplay = false;
+};
+
+} // namespace testsupport
