@@ -71,26 +71,29 @@ xwininfo -id "$window" >"$out/window-info"
 xdotool mousemove --window "$window" 400 300
 sleep 0.5
 
-shot() { import -window "$window" "$1"; }
+shot() { import -window "$window" -depth 8 "$1"; }
 
 shot "$out/start.$format"
+# Frames are numbered in the order taken and named after what was happening: NNN-start,
+# NNN-Up while Up was held, NNN-Up-released a moment after it was let go, and so on.
 frame=0
 next_frame() {
-    shot "$(printf '%s/frames/%03d.%s' "$out" "$frame" "$format")"
+    shot "$(printf '%s/frames/%03d-%s.%s' "$out" "$frame" "$1" "$format")"
     frame=$((frame + 1))
 }
-next_frame
+next_frame start
 
 for key in Up Left Right Down; do
     xdotool keydown "$key"
     end=$(awk -v now="$(date +%s.%N)" -v hold="$hold" 'BEGIN { printf "%.3f", now + hold }')
     while awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN { exit !(now < end) }'; do
-        next_frame
+        next_frame "$key"
     done
     xdotool keyup "$key"
     sleep 0.2
     shot "$out/after-$key.$format"
-    next_frame
+    sleep 0.3
+    next_frame "$key-released"
 done
 
 # Held like a finger would: the program looks at Escape between messages, not at the key event.
