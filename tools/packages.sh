@@ -6,7 +6,7 @@ SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libg
 # To run its tests: offscreen Mesa through EGL, GoogleTest, and a virtual X display driven like a
 # user would drive it.
 SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
-    imagemagick libx11-dev)
+    imagemagick libx11-dev desktop-file-utils)
 
 say() { printf '==> %s\n' "$*"; }
 

@@ -65,4 +65,8 @@ BOOL deleteFont(HFONT__* font);
 // Swap pacing state, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();
 
+// Gives a window the application's icon (a small cross of red cubes), drawn in code because the
+// program reads no files.
+void setApplicationIcon(SDL_Window* window);
+
 } // namespace sdlplatform

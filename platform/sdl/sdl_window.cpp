@@ -138,6 +138,7 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
         SDL_Window* window =
             SDL_CreateWindow(title != nullptr ? title : "", x, y, width, height, flags);
         if (window != nullptr) {
+            setApplicationIcon(window);
             record->depthBits = choice[0];
             record->stencilBits = choice[1];
             if (flags & SDL_WINDOW_FULLSCREEN) {

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# What a user gets from the .deb: the right run-time dependencies, a valid desktop entry and icon,
+# and a program that, unpacked into a scratch root, starts and shows the picture.
+# Usage: package_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "package test: $*" >&2
+    exit 1
+}
+
+(cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$(ls "$work"/package/*.deb)
+info=$(dpkg-deb -I "$deb")
+echo "$info" | grep -E '^ (Package|Version|Depends):'
+for dependency in libsdl2-2.0-0 libfreetype6 libfontconfig1 libgl1 libglu1-mesa fonts-liberation2; do
+    echo "$info" | grep -Eq "^ Depends:.*\b$dependency\b" || fail "$dependency is not a dependency"
+done
+
+dpkg -x "$deb" "$work/root"
+for installed in usr/bin/skorvane usr/share/applications/skorvane.desktop \
+    usr/share/icons/hicolor/scalable/apps/skorvane.svg; do
+    [ -e "$work/root/$installed" ] || fail "$installed is not in the package"
+done
+desktop-file-validate "$work/root/usr/share/applications/skorvane.desktop" ||
+    fail "the desktop entry is not valid"
+
+"$source/tools/capture.sh" --format ppm --no-gif --hold 0.1 --out "$work/capture" \
+    "$work/root/usr/bin/skorvane" >/dev/null || fail "the packaged program did not run and end on Escape"
+# The root cube's red front face sits at the centre of the window.
+centre=$(convert "$work/capture/start.ppm" -format '%[fx:int(255*p{400,300}.r)] %[fx:int(255*p{400,300}.g)] %[fx:int(255*p{400,300}.b)]' info:)
+[ "$centre" = "255 0 0" ] || fail "the packaged program shows '$centre' at the centre, not red"
+echo "package test: the .deb installs a program that starts and shows the picture"
