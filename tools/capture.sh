@@ -115,7 +115,8 @@ if xdotool search --name '^Skorvane$' >/dev/null 2>&1; then
 fi
 
 if [ "$gif" = yes ]; then
-    convert -delay 6 -loop 0 "$out"/frames/*."$format" -resize 50% "$out/spinning.gif"
+    convert -delay 10 -loop 0 "$out"/frames/*."$format" -resize 50% -colors 32 -layers Optimize \
+        "$out/spinning.gif"
 fi
 echo "capture: wrote $out (exit code ${status:-none: still running after Escape})"
 [ "${status:-1}" = 0 ]

@@ -253,7 +253,8 @@ TEST_F(CapturedRun, HoldingLeftTurnsOnlyTheSmallestCubesInPlace) {
     const Image before = frame("after-Up.ppm");
     const Image after = frame("after-Left.ppm");
     const Fit root = fitRootTurn(before);
-    EXPECT_EQ(fitRootTurn(after).degrees, root.degrees) << "Left turned the whole picture";
+    // The fit is good to a few degrees; a turned picture also fails the pixel check below.
+    EXPECT_NEAR(fitRootTurn(after).degrees, root.degrees, 3) << "Left turned the whole picture";
     const Centres centres = cubeCentres(root.degrees);
     EXPECT_GE(redCentres(after, centres.all), 80) << "cube centres moved";
 
