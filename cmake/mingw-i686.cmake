@@ -2,10 +2,7 @@
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(SKORVANE_MINGW_TRIPLE i686-w64-mingw32)
 
-# x87 arithmetic keeps excess precision in registers, which defeats the product's rounding of
-# each term to float; SSE2 rounds every float operation as written. Every Windows PC the program
-# targets has SSE2.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# Float maths in SSE2 rather than x87 is chosen by the top CMakeLists.txt for every 32-bit x86
+# GCC build, native MinGW included.
 
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine in a given throwaway prefix, creating the prefix on first use.
 # Usage: tools/wine_run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
+# SKORVANE_WINE_PREFIX in the environment overrides PREFIX (tools/windows.sh uses a fresh one).
 # Used as the cross-compiled build's test launcher and by tools/windows.sh. It does not start an X
 # display: programs with windows need DISPLAY set by the caller.
 set -euo pipefail
@@ -9,7 +10,7 @@ if [ "$#" -lt 2 ]; then
     echo "usage: $0 PREFIX PROGRAM.exe [ARGUMENTS...]" >&2
     exit 2
 fi
-WINEPREFIX=$(realpath -m "$1")
+WINEPREFIX=$(realpath -m "${SKORVANE_WINE_PREFIX:-$1}")
 shift
 export WINEPREFIX
 # No debug channels, and no offer to install Mono or Gecko, which would wait for a click.

@@ -145,8 +145,8 @@ cross_turned_by() {
 }
 
 check_picture() {
-    # The first frame stands at 40 units; allow the slow software renderer a few seconds.
-    for _ in $(seq 20); do
+    # The first frame stands at 40 units; a software renderer on a busy machine may take a while.
+    for _ in $(seq 60); do
         capture "$work/start.rgb"
         if cross_turned_by "$work/start.rgb" 0; then
             break
@@ -165,10 +165,11 @@ check_picture() {
 # Holding Up turns the whole picture; the cross looks the same every 90 degrees, so a hold that
 # happens to end near a multiple of 90 is repeated.
 check_arrow_key() {
-    local found=
-    for attempt in 1 2 3 4; do
+    local found= hold
+    # Held longer each time, in case a busy machine drew no frame in the shorter hold.
+    for hold in 0.3 0.5 0.8 1.3; do
         xdotool keydown Up
-        sleep 0.3
+        sleep "$hold"
         xdotool keyup Up
         sleep 0.5
         capture "$work/turned.rgb"
@@ -181,7 +182,7 @@ check_arrow_key() {
             fi
         done
         [ "${#matches[@]}" -gt 0 ] ||
-            fail "after holding Up the picture shows no turned cross (attempt $attempt)"
+            fail "after holding Up for $hold s the picture shows no turned cross"
         found=${matches[$((${#matches[@]} / 2))]}
         break
     done

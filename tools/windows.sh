@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The Windows step of the test run: installs MinGW-w64 and Wine when missing, cross-builds the
+# 32-bit (shipped) and 64-bit Windows programs with warnings as errors, and runs their tests under
+# Wine: the matrix unit tests, and the real skorvane.exe on a virtual display.
+# Everything Wine writes goes into a throwaway prefix that is removed at the end.
+# It does not build or test the Linux program; test.sh does that.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/packages.sh
+
+# Cross compilers, Wine for 64- and 32-bit programs, and the 32-bit GL and X libraries Wine's
+# 32-bit side loads at run time (Debian only recommends them). The X display, xdotool,
+# ImageMagick and libx11-dev of the checks come with the test packages.
+SKORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64
+    wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libxrender1:i386
+    libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386 libxinerama1:i386
+    libxxf86vm1:i386 libfontconfig1:i386)
+
+started=$SECONDS
+say "Windows: checking packages"
+if command -v dpkg >/dev/null 2>&1 && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -ne 0 ]; then
+        say "32-bit Wine needs the i386 architecture: sudo dpkg --add-architecture i386"
+        exit 1
+    fi
+    dpkg --add-architecture i386
+fi
+ensure_packages "${SKORVANE_WINDOWS_PACKAGES[@]}" "${SKORVANE_TEST_PACKAGES[@]}"
+
+# One 64-bit prefix runs both the 32- and the 64-bit programs; tools/wine_run.sh takes it from
+# the environment in place of the one each build folder would keep.
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/skorvane-wine.XXXXXX")
+export SKORVANE_WINE_PREFIX=$prefix
+cleanup() {
+    WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+
+for preset in windows-i686 windows-x64; do
+    say "Windows: configuring and building $preset (warnings as errors)"
+    cmake --preset "$preset" -DSKORVANE_WARNINGS_AS_ERRORS=ON >/dev/null
+    cmake --build --preset "$preset" -j"$(nproc)"
+done
+
+for preset in windows-i686 windows-x64; do
+    say "Windows: running the $preset tests under Wine"
+    ctest --preset "$preset"
+done
+
+say "Windows: done in $((SECONDS - started)) s"
