@@ -21,3 +21,6 @@ cmake --build --preset default -j"$(nproc)"
 
 say "Running the tests"
 ctest --preset default -j"$(nproc)"
+
+# Cross-builds the Windows programs and tests them under Wine (installs MinGW-w64 and Wine).
+tools/windows.sh
