@@ -22,5 +22,12 @@ cmake --build --preset default -j"$(nproc)"
 say "Running the tests"
 ctest --preset default -j"$(nproc)"
 
+# A newcomer without a display gets pictures instead of an error; check that path end to end.
+say "Checking ./run.sh on a machine without a display"
+env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh
+for picture in build/capture/start.png build/capture/spinning.gif; do
+    [ -s "$picture" ] || { say "./run.sh left no $picture"; exit 1; }
+done
+
 # Cross-builds the Windows programs and tests them under Wine (installs MinGW-w64 and Wine).
 tools/windows.sh
