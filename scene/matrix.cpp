@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 const Matrix4 identityMatrix = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 namespace {
@@ -35,10 +39,33 @@ void matrixLoadIdentity(float* m) {
 }
 
 void matrixMultiply(float* m, const float* other) {
-    // Built in `c` first so that m and other may alias.
+    // Built in `c` first so that m and other may alias. Column j of the result needs column j of
+    // m and the four contiguous rows other[4k .. 4k + 3], so four lanes (i = 0..3) run side by
+    // side: each lane rounds its four products to float and adds p0 + p1 + p2 + p3 in that order
+    // in double, exactly as the scalar loop below does.
     Matrix4 c;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
+#if defined(__SSE2__)
+    const __m128 row0 = _mm_loadu_ps(other + 0);
+    const __m128 row1 = _mm_loadu_ps(other + 4);
+    const __m128 row2 = _mm_loadu_ps(other + 8);
+    const __m128 row3 = _mm_loadu_ps(other + 12);
+    for (int j = 0; j < 4; ++j) {
+        const __m128 p0 = _mm_mul_ps(_mm_set1_ps(m[0 + 4 * j]), row0);
+        const __m128 p1 = _mm_mul_ps(_mm_set1_ps(m[1 + 4 * j]), row1);
+        const __m128 p2 = _mm_mul_ps(_mm_set1_ps(m[2 + 4 * j]), row2);
+        const __m128 p3 = _mm_mul_ps(_mm_set1_ps(m[3 + 4 * j]), row3);
+        // Lanes 0 and 1, then lanes 2 and 3, widened to double.
+        __m128d low = _mm_add_pd(_mm_cvtps_pd(p0), _mm_cvtps_pd(p1));
+        low = _mm_add_pd(_mm_add_pd(low, _mm_cvtps_pd(p2)), _mm_cvtps_pd(p3));
+        __m128d high =
+            _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(p0, p0)), _mm_cvtps_pd(_mm_movehl_ps(p1, p1)));
+        high = _mm_add_pd(_mm_add_pd(high, _mm_cvtps_pd(_mm_movehl_ps(p2, p2))),
+                          _mm_cvtps_pd(_mm_movehl_ps(p3, p3)));
+        _mm_storeu_ps(c + 4 * j, _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)));
+    }
+#else
+    for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
             const float p0 = m[0 + 4 * j] * other[i + 0];
             const float p1 = m[1 + 4 * j] * other[i + 4];
             const float p2 = m[2 + 4 * j] * other[i + 8];
@@ -48,6 +75,7 @@ void matrixMultiply(float* m, const float* other) {
             c[i + 4 * j] = static_cast<float>(sum);
         }
     }
+#endif
     std::memcpy(m, c, sizeof c);
 }
 
