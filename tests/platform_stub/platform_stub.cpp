@@ -35,6 +35,11 @@ bool fails(const char* name) {
     if (found == theState.failing.end() || found->second == 0) {
         return false;
     }
+    int& passing = theState.passingFirst[name];
+    if (passing > 0) {
+        --passing;
+        return false;
+    }
     --found->second;
     return true;
 }
@@ -57,8 +62,9 @@ void reset() {
     theState = State{};
 }
 
-void failOn(const std::string& operation, int times) {
+void failOn(const std::string& operation, int times, int after) {
     theState.failing[operation] = times;
+    theState.passingFirst[operation] = after;
 }
 void answerMessageBox(int answer) {
     theState.messageBoxAnswers.push_back(answer);
@@ -119,17 +125,17 @@ using namespace platformstub;
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     record("GetModuleHandleA", {text(moduleName)});
-    return moduleHandle;
+    return fails("GetModuleHandleA") ? nullptr : moduleHandle;
 }
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName) {
     record("LoadIconA", {text(instance), text(static_cast<const void*>(iconName))});
-    return newHandle<HICON>();
+    return fails("LoadIconA") ? nullptr : newHandle<HICON>();
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
     record("LoadCursorA", {text(instance), text(static_cast<const void*>(cursorName))});
-    return newHandle<HCURSOR>();
+    return fails("LoadCursorA") ? nullptr : newHandle<HCURSOR>();
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
@@ -195,12 +201,18 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
     record("SetForegroundWindow", {text(window)});
+    if (fails("SetForegroundWindow")) {
+        return FALSE;
+    }
     theState.foreground = window;
     return TRUE;
 }
 
 HWND WINAPI SetFocus(HWND window) {
     record("SetFocus", {text(window)});
+    if (fails("SetFocus")) {
+        return nullptr;
+    }
     const HWND previous = theState.focus;
     theState.focus = window;
     return previous;
@@ -313,6 +325,9 @@ int WINAPI ShowCursor(BOOL show) {
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR messageText, LPCSTR caption, UINT type) {
     record("MessageBoxA", {text(owner), text(messageText), text(caption), text(type)});
+    if (fails("MessageBoxA")) {
+        return 0; // never shown
+    }
     theState.messageBoxes.push_back({messageText, caption, type});
     if (theState.messageBoxAnswers.empty()) {
         return IDOK;
@@ -349,6 +364,9 @@ HFONT WINAPI CreateFontA(int height, int, int, int, int weight, DWORD, DWORD, DW
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     record("SelectObject", {text(dc), text(object)});
+    if (fails("SelectObject")) {
+        return nullptr;
+    }
     auto found = theState.selected.find(dc);
     const HGDIOBJ previous = found == theState.selected.end() ? stockFont : found->second;
     theState.selected[dc] = object;
@@ -357,6 +375,9 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
     record("DeleteObject", {text(object)});
+    if (fails("DeleteObject")) {
+        return FALSE;
+    }
     return theState.fonts.erase(static_cast<HFONT>(object)) ? TRUE : FALSE;
 }
 
@@ -418,10 +439,11 @@ BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase)
 
 PROC WINAPI wglGetProcAddress(LPCSTR name) {
     record("wglGetProcAddress", {text(name)});
+    fails("wglGetProcAddress"); // offers no entry points either way
     return nullptr;
 }
 
 const char* platformExtensionString() {
     record("platformExtensionString");
-    return "";
+    return fails("platformExtensionString") ? nullptr : "";
 }

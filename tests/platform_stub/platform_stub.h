@@ -49,7 +49,8 @@ struct QueueEntry {
 
 struct State {
     std::vector<Call> calls;
-    std::map<std::string, int> failing; // operations whose next calls fail, and how many
+    std::map<std::string, int> failing;      // operations whose next calls fail, and how many
+    std::map<std::string, int> passingFirst; // calls of a failing operation that still work first
     std::deque<int> messageBoxAnswers;
     std::vector<MessageBoxShown> messageBoxes;
     std::deque<QueueEntry> queue; // once it is used up, PeekMessageA returns WM_QUIT(scriptEnd)
@@ -79,8 +80,11 @@ State& state();
 // Forgets everything and starts from a clean slate: nothing registered, an empty queue.
 void reset();
 
-// The next `times` calls of `operation` fail; later ones work again.
-void failOn(const std::string& operation, int times = 1);
+// After `after` more calls that work, the next `times` calls of `operation` fail; later ones work
+// again. Every operation with a failure result can be made to fail; the ones that have none
+// (ShowWindow, ShowCursor, PeekMessageA, TranslateMessage, DispatchMessageA, DefWindowProcA,
+// PostQuitMessage) ignore it.
+void failOn(const std::string& operation, int times = 1, int after = 0);
 void answerMessageBox(int answer); // default answer when the script is empty: IDOK
 void post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 void postIdle(int passes = 1);
