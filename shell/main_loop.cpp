@@ -7,6 +7,7 @@
 #include "shell/app_state.h"
 
 #include <cstddef>
+#include <cstdio>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!createRenderWindow("Skorvane", windowWidth, windowHeight, colorBits, fullscreen)) {
@@ -39,6 +40,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             } else {
                 updateSpins();
                 drawFrame();
+#ifndef NDEBUG
+                // Debug builds say when a frame raised a GL error (the soak test watches for it).
+                const GLenum error = glGetError();
+                if (error != GL_NO_ERROR) {
+                    std::fprintf(stderr, "skorvane: GL error 0x%04x in a frame\n", error);
+                }
+#endif
                 SwapBuffers(hDC);
             }
         }
