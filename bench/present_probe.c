@@ -3,7 +3,8 @@
  * (all threads, so the GL driver's rasteriser threads count too). At exit it writes them, with the
  * peak resident memory, to the file named by SKORVANE_PROBE_OUT. SKORVANE_PROBE_T0 (nanoseconds
  * of CLOCK_REALTIME, taken by the launcher just before exec) dates the first present from process
- * start. It changes nothing the program does. */
+ * start. It changes nothing the program does. tools/valgrind_check.sh and tools/soak.sh use it to
+ * count frames as well. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -27,6 +28,22 @@ static long long nanoseconds(clockid_t clock) {
     return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
+/* With SKORVANE_PROBE_COUNT set, the number of presents so far is kept in that file, for a
+ * driver script that waits for a number of frames. */
+static void writeLiveCount(void) {
+    static const char* path;
+    static int looked;
+    FILE* out;
+    if (!looked) {
+        path = getenv("SKORVANE_PROBE_COUNT");
+        looked = 1;
+    }
+    if (path != NULL && (out = fopen(path, "w")) != NULL) {
+        fprintf(out, "%ld\n", presentCount);
+        fclose(out);
+    }
+}
+
 void SDL_GL_SwapWindow(void* window) {
     static SwapWindow next;
     if (next == NULL) {
@@ -38,6 +55,7 @@ void SDL_GL_SwapWindow(void* window) {
         presents[presentCount].cpuNs = nanoseconds(CLOCK_PROCESS_CPUTIME_ID);
     }
     ++presentCount;
+    writeLiveCount();
 }
 
 static long peakResidentKb(void) {

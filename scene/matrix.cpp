@@ -1,6 +1,7 @@
 #include "scene/matrix.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -49,7 +50,7 @@ void matrixMultiply(float* m, const float* other) {
     const __m128 row1 = _mm_loadu_ps(other + 4);
     const __m128 row2 = _mm_loadu_ps(other + 8);
     const __m128 row3 = _mm_loadu_ps(other + 12);
-    for (int j = 0; j < 4; ++j) {
+    for (std::size_t j = 0; j < 4; ++j) {
         const __m128 p0 = _mm_mul_ps(_mm_set1_ps(m[0 + 4 * j]), row0);
         const __m128 p1 = _mm_mul_ps(_mm_set1_ps(m[1 + 4 * j]), row1);
         const __m128 p2 = _mm_mul_ps(_mm_set1_ps(m[2 + 4 * j]), row2);
@@ -61,7 +62,7 @@ void matrixMultiply(float* m, const float* other) {
             _mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(p0, p0)), _mm_cvtps_pd(_mm_movehl_ps(p1, p1)));
         high = _mm_add_pd(_mm_add_pd(high, _mm_cvtps_pd(_mm_movehl_ps(p2, p2))),
                           _mm_cvtps_pd(_mm_movehl_ps(p3, p3)));
-        _mm_storeu_ps(c + 4 * j, _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)));
+        _mm_storeu_ps(&c[4 * j], _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)));
     }
 #else
     for (int j = 0; j < 4; ++j) {

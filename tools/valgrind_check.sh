@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs the real program under valgrind's memcheck on a private Xvfb for a few hundred frames, then
+# ends it with Escape. Fails on any invalid access or use of uninitialised memory, and on any
+# definite leak, outside what tools/valgrind.supp suppresses (Mesa, LLVM, X11, SDL, fontconfig,
+# FreeType internals). Also fails when the program does not exit with 0.
+#
+# Usage: tools/valgrind_check.sh PROGRAM [FRAMES]   (a non-sanitizer build; default 300 frames)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program=$(realpath "$1")
+frames=${2:-300}
+source tools/xvfb_session.sh
+
+log=$(mktemp)
+program_pid=""
+cleanup() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    xvfb_stop
+    rm -f "$log" "$log.count"
+}
+trap cleanup EXIT
+xvfb_start
+export LIBGL_ALWAYS_SOFTWARE=1
+
+# bench/present_probe (built next to the program) counts the presented frames as they happen.
+probe=$(dirname "$program")/../bench/libpresent_probe.so
+[ -f "$probe" ] || { echo "valgrind_check: $probe is not built" >&2; exit 1; }
+count=$log.count
+preload=(env LD_PRELOAD="$(realpath "$probe")" SKORVANE_PROBE_COUNT="$count")
+
+"${preload[@]}" valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+    --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes \
+    --suppressions=tools/valgrind.supp --gen-suppressions=all \
+    "$program" >"$log" 2>&1 &
+program_pid=$!
+
+window=$(find_program_window 120) || true
+if [ -z "$window" ]; then
+    echo "valgrind_check: the program's window did not appear" >&2
+    cat "$log" >&2
+    exit 1
+fi
+# llvmpipe under valgrind manages a few frames a second.
+for _ in $(seq 6000); do
+    [ "$(cat "$count" 2>/dev/null || echo 0)" -ge "$frames" ] && break
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+done
+hold_escape_until_exit "$window" "$program_pid" 120
+status=0
+wait "$program_pid" || status=$?
+program_pid=""
+
+presented=$(cat "$count" 2>/dev/null || echo 0)
+grep -E 'ERROR SUMMARY|definitely lost|suppressed:' "$log" || true
+echo "valgrind_check: $presented frames presented, exit code $status"
+if [ "$status" -ne 0 ] || [ "$presented" -lt "$frames" ]; then
+    echo "valgrind_check: valgrind reported errors or the program failed; its log:" >&2
+    cat "$log" >&2
+    exit 1
+fi

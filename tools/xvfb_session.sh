@@ -1,0 +1,52 @@
+# Sourced by tools/valgrind_check.sh and tools/soak.sh: a private Xvfb for the session, finding
+# the program's window and ending the program the way a user does. Callers set `set -euo
+# pipefail` and call xvfb_stop from their EXIT trap.
+
+xvfb_pid=""
+xvfb_dir=""
+
+# Starts Xvfb on a free display and exports DISPLAY.
+xvfb_start() {
+    xvfb_dir=$(mktemp -d)
+    # -displayfd picks a free display number and reports it once the server accepts clients.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$xvfb_dir/display" >/dev/null \
+        2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$xvfb_dir/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$xvfb_dir/display" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -n1 "$xvfb_dir/display")"
+}
+
+xvfb_stop() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    [ -n "$xvfb_dir" ] && rm -rf "$xvfb_dir" || true
+}
+
+# Prints the id of the program's window once it is mapped, or fails after SECONDS.
+find_program_window() {
+    local seconds=$1
+    timeout "$seconds" xdotool search --sync --onlyvisible --name '^Skorvane$' | head -n1
+}
+
+# Keys go to the window under the pointer while the focus follows it; once the window has been
+# unmapped the X focus falls back to none, so it is also given the focus explicitly.
+point_at() {
+    xdotool mousemove --window "$1" 10 10
+    xdotool windowfocus "$1" 2>/dev/null || true
+}
+
+# Holds Escape long enough for a pass of the loop to see it, however slowly the program runs,
+# until the process PID has gone or SECONDS have passed.
+hold_escape_until_exit() {
+    local window=$1 pid=$2 seconds=$3
+    point_at "$window" 2>/dev/null || true
+    xdotool keydown Escape
+    for _ in $(seq $((seconds * 10))); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    xdotool keyup Escape 2>/dev/null || true
+}
