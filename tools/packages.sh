@@ -4,9 +4,12 @@
 SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libsdl2-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
 # To run its tests: offscreen Mesa through EGL, GoogleTest, and a virtual X display driven like a
-# user would drive it.
+# user would drive it; valgrind, clang-tidy and cppcheck for the robustness steps; Google Benchmark
+# and GLM for bench/ (its frame probe also counts frames for the valgrind run), python3 for
+# tools/bench.sh.
 SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
-    imagemagick libx11-dev desktop-file-utils)
+    imagemagick libx11-dev desktop-file-utils
+    valgrind clang-tidy cppcheck libbenchmark-dev libglm-dev python3)
 
 say() { printf '==> %s\n' "$*"; }
 
