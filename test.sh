@@ -43,7 +43,7 @@ tools/valgrind_check.sh build/default/shell/skorvane 300
 
 say "Soak: 60 s of random arrow keys, minimising and resizing (debug build, GL errors checked)"
 cmake --preset debug >/dev/null
-cmake --build --preset debug -j"$(nproc)" --target skorvane
+cmake --build --preset debug -j"$(nproc)" --target skorvane present_probe
 tools/soak.sh build/debug/shell/skorvane 60
 
 say "Static checks: clang-tidy and cppcheck"

@@ -7,6 +7,7 @@
  * count frames as well. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -28,8 +29,10 @@ static long long nanoseconds(clockid_t clock) {
     return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
-/* With SKORVANE_PROBE_COUNT set, the number of presents so far is kept in that file, for a
- * driver script that waits for a number of frames. */
+/* With SKORVANE_PROBE_COUNT set, that file always holds "<presents so far> <heap bytes in use>",
+ * for driver scripts that wait for a number of frames or watch for leaks. Heap in use (malloc's
+ * own count, mmapped blocks included) moves only with what is allocated and not yet freed, unlike
+ * resident memory, which also keeps whatever the allocator has not returned to the system. */
 static void writeLiveCount(void) {
     static const char* path;
     static int looked;
@@ -39,7 +42,8 @@ static void writeLiveCount(void) {
         looked = 1;
     }
     if (path != NULL && (out = fopen(path, "w")) != NULL) {
-        fprintf(out, "%ld\n", presentCount);
+        const struct mallinfo2 heap = mallinfo2();
+        fprintf(out, "%ld %zu\n", presentCount, heap.uordblks + heap.hblkhd);
         fclose(out);
     }
 }

@@ -40,9 +40,15 @@ if [ -z "$window" ]; then
     cat "$log" >&2
     exit 1
 fi
+# The probe rewrites the file at every present, so a read may find it empty.
+presents_so_far() {
+    local presents=""
+    read -r presents _ <"$count" 2>/dev/null || true
+    echo "${presents:-0}"
+}
 # llvmpipe under valgrind manages a few frames a second.
 for _ in $(seq 6000); do
-    [ "$(cat "$count" 2>/dev/null || echo 0)" -ge "$frames" ] && break
+    [ "$(presents_so_far)" -ge "$frames" ] && break
     kill -0 "$program_pid" 2>/dev/null || break
     sleep 0.1
 done
@@ -51,7 +57,7 @@ status=0
 wait "$program_pid" || status=$?
 program_pid=""
 
-presented=$(cat "$count" 2>/dev/null || echo 0)
+presented=$(presents_so_far)
 grep -E 'ERROR SUMMARY|definitely lost|suppressed:' "$log" || true
 echo "valgrind_check: $presented frames presented, exit code $status"
 if [ "$status" -ne 0 ] || [ "$presented" -lt "$frames" ]; then
