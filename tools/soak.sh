@@ -50,7 +50,7 @@ resident_kb() {
 heap_bytes() {
     local presents="" heap=""
     for _ in $(seq 20); do
-        read -r presents heap <"$count" 2>/dev/null || true
+        { read -r presents heap <"$count"; } 2>/dev/null || true
         [ -n "$heap" ] && break
         sleep 0.05
     done

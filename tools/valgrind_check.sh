@@ -43,7 +43,7 @@ fi
 # The probe rewrites the file at every present, so a read may find it empty.
 presents_so_far() {
     local presents=""
-    read -r presents _ <"$count" 2>/dev/null || true
+    { read -r presents _ <"$count"; } 2>/dev/null || true
     echo "${presents:-0}"
 }
 # llvmpipe under valgrind manages a few frames a second.
