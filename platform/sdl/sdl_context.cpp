@@ -65,12 +65,15 @@ void pacePresentation(SDL_Window* window) {
     }
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
         static_cast<double>(recordedSwapInterval) / refreshRate(window)));
-    Clock::time_point now = Clock::now();
+    const Clock::time_point now = Clock::now();
     if (havePreviousPresent && now < previousPresent + period) {
-        std::this_thread::sleep_until(previousPresent + period);
-        now = Clock::now();
+        // Counting from when this frame was due, not from when the sleep ended, keeps the cadence
+        // at the refresh rate instead of losing the sleep's overshoot every frame.
+        previousPresent += period;
+        std::this_thread::sleep_until(previousPresent);
+    } else {
+        previousPresent = now; // late or first: the cadence starts again from here
     }
-    previousPresent = now;
     havePreviousPresent = true;
 }
 
