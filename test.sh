@@ -30,13 +30,11 @@ for picture in build/capture/start.png build/capture/spinning.gif; do
 done
 
 # The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer; it includes the fault
-# sweep (FaultSweep.*), where every platform call of a session fails once in turn. The screenshot
-# tests race the slower sanitizer build now and then, so a failed test gets one more try; a
-# sanitizer report fails it both times.
+# sweep (FaultSweep.*), where every platform call of a session fails once in turn.
 say "Building and running the tests under ASan and UBSan (preset asan, with the fault sweep)"
 cmake --preset asan -DSKORVANE_WARNINGS_AS_ERRORS="$werror" >/dev/null
 cmake --build --preset asan -j"$(nproc)"
-ctest --preset asan -j"$(nproc)" --repeat until-pass:2
+ctest --preset asan -j"$(nproc)"
 
 say "Running the real program under valgrind for 300 frames"
 tools/valgrind_check.sh build/default/shell/skorvane 300
