@@ -50,20 +50,9 @@ for frames in 10 30; do
 done
 
 echo "== start-up, memory and pacing under Xvfb" >&2
-work=$(mktemp -d)
-xvfb_pid=""
-cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-done
-export DISPLAY=":$(head -n1 "$work/display")"
+source tools/xvfb_session.sh
+trap xvfb_stop EXIT
+xvfb_start
 
 # run_probed OUT SECONDS PROGRAM: starts PROGRAM with the probe, lets it run, ends it with SIGTERM
 # (SDL turns that into a close request, so the program leaves through its own teardown).

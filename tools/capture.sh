@@ -31,34 +31,24 @@ done
 
 rm -rf "$out"
 mkdir -p "$out/frames"
-work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/xvfb_session.sh"
 program_pid=""
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
+    xvfb_stop
 }
 trap cleanup EXIT
 
 if [ -n "${CAPTURE_DISPLAY:-}" ]; then
     export DISPLAY=$CAPTURE_DISPLAY
 else
-    # -displayfd picks a free display number and reports it once the server accepts clients.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.05
-    done
-    [ -s "$work/display" ] || { echo "capture: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(head -n1 "$work/display")"
+    xvfb_start
 fi
 
 "$@" >"$out/program.log" 2>&1 &
 program_pid=$!
 
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Skorvane$' | head -n1) || true
+window=$(find_program_window 10) || true
 if [ -z "$window" ]; then
     echo "capture: the program's window did not appear; its output:" >&2
     cat "$out/program.log" >&2
@@ -68,7 +58,7 @@ echo "$window" >"$out/window-id"
 xwininfo -id "$window" >"$out/window-info"
 
 # Keys go to the window under the pointer when no window manager assigns focus.
-xdotool mousemove --window "$window" 400 300
+point_at "$window"
 sleep 0.5
 
 shot() { import -window "$window" -depth 8 "$1"; }
@@ -97,9 +87,7 @@ for key in Up Left Right Down; do
 done
 
 # Held like a finger would: the program looks at Escape between messages, not at the key event.
-xdotool keydown Escape
-sleep 0.2
-xdotool keyup Escape
+hold_escape_until_exit "$window" "$program_pid" 5
 status=""
 for _ in $(seq 50); do
     if ! kill -0 "$program_pid" 2>/dev/null; then

@@ -1,6 +1,6 @@
-# Sourced by tools/valgrind_check.sh and tools/soak.sh: a private Xvfb for the session, finding
-# the program's window and ending the program the way a user does. Callers set `set -euo
-# pipefail` and call xvfb_stop from their EXIT trap.
+# Sourced by tools/capture.sh, tools/bench.sh, tools/valgrind_check.sh and tools/soak.sh: a
+# private Xvfb for the session, finding the program's window and ending the program the way a user
+# does. Callers set `set -euo pipefail` and call xvfb_stop from their EXIT trap.
 
 xvfb_pid=""
 xvfb_dir=""
