@@ -1,10 +1,13 @@
+// The matrix operations declared in scene/matrix.h and the two product paths of
+// scene/matrix_product.h. Nothing here draws or needs a rendering context.
 #include "scene/matrix.h"
+#include "scene/matrix_product.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if SKORVANE_MATRIX_HAS_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -39,13 +42,30 @@ void matrixLoadIdentity(float* m) {
     std::memcpy(m, identityMatrix, sizeof identityMatrix);
 }
 
-void matrixMultiply(float* m, const float* other) {
-    // Built in `c` first so that m and other may alias. Column j of the result needs column j of
-    // m and the four contiguous rows other[4k .. 4k + 3], so four lanes (i = 0..3) run side by
-    // side: each lane rounds its four products to float and adds p0 + p1 + p2 + p3 in that order
-    // in double, exactly as the scalar loop below does.
+void matrixMultiplyScalar(float* m, const float* other) {
+    // Built in `c` first so that m and other may alias.
     Matrix4 c;
-#if defined(__SSE2__)
+    for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
+            const float p0 = m[0 + 4 * j] * other[i + 0];
+            const float p1 = m[1 + 4 * j] * other[i + 4];
+            const float p2 = m[2 + 4 * j] * other[i + 8];
+            const float p3 = m[3 + 4 * j] * other[i + 12];
+            const double sum = static_cast<double>(p0) + static_cast<double>(p1) +
+                               static_cast<double>(p2) + static_cast<double>(p3);
+            c[i + 4 * j] = static_cast<float>(sum);
+        }
+    }
+    std::memcpy(m, c, sizeof c);
+}
+
+#if SKORVANE_MATRIX_HAS_SSE2
+void matrixMultiplySse2(float* m, const float* other) {
+    // Column j of the result needs column j of m and the four contiguous rows
+    // other[4k .. 4k + 3], so four lanes (i = 0..3) run side by side: each lane rounds its four
+    // products to float and adds p0 + p1 + p2 + p3 in that order in double, exactly as the
+    // scalar loop does. Built in `c` first so that m and other may alias.
+    Matrix4 c;
     const __m128 row0 = _mm_loadu_ps(other + 0);
     const __m128 row1 = _mm_loadu_ps(other + 4);
     const __m128 row2 = _mm_loadu_ps(other + 8);
@@ -64,20 +84,16 @@ void matrixMultiply(float* m, const float* other) {
                           _mm_cvtps_pd(_mm_movehl_ps(p3, p3)));
         _mm_storeu_ps(&c[4 * j], _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high)));
     }
-#else
-    for (int j = 0; j < 4; ++j) {
-        for (int i = 0; i < 4; ++i) {
-            const float p0 = m[0 + 4 * j] * other[i + 0];
-            const float p1 = m[1 + 4 * j] * other[i + 4];
-            const float p2 = m[2 + 4 * j] * other[i + 8];
-            const float p3 = m[3 + 4 * j] * other[i + 12];
-            const double sum = static_cast<double>(p0) + static_cast<double>(p1) +
-                               static_cast<double>(p2) + static_cast<double>(p3);
-            c[i + 4 * j] = static_cast<float>(sum);
-        }
-    }
-#endif
     std::memcpy(m, c, sizeof c);
+}
+#endif
+
+void matrixMultiply(float* m, const float* other) {
+#if SKORVANE_MATRIX_HAS_SSE2
+    matrixMultiplySse2(m, other);
+#else
+    matrixMultiplyScalar(m, other);
+#endif
 }
 
 void matrixTranslate(float* m, float x, float y, float z) {

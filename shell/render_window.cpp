@@ -13,6 +13,11 @@ namespace {
 
 const char* const windowClassName = "OpenGL";
 
+// The stock icon and cursor by number, in the ANSI form LoadIconA and LoadCursorA take:
+// IDI_WINLOGO and IDC_ARROW turn into wide strings wherever UNICODE is defined.
+const WORD winLogoIconId = 32517;
+const WORD arrowCursorId = 32512;
+
 // Kept for the life of the process and filled the first time a window exists, so a later window
 // asks for exactly the same format as the first one did.
 PIXELFORMATDESCRIPTOR pixelFormat = {};
@@ -84,8 +89,8 @@ BOOL createRenderWindow(const char* title, int width, int height, int bits, bool
     wc.cbClsExtra = 0;
     wc.cbWndExtra = 0;
     wc.hInstance = hInstance;
-    wc.hIcon = LoadIconA(NULL, IDI_WINLOGO);
-    wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    wc.hIcon = LoadIconA(NULL, MAKEINTRESOURCEA(winLogoIconId));
+    wc.hCursor = LoadCursorA(NULL, MAKEINTRESOURCEA(arrowCursorId));
     wc.hbrBackground = NULL;
     wc.lpszMenuName = NULL;
     wc.lpszClassName = windowClassName;
