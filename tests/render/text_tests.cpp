@@ -1,10 +1,11 @@
 // The caption font and printText, drawn for real and read back through the raster position and
-// feedback mode.
+// feedback mode; and the caption texts a frame writes, read back character by character.
 #include "render/render_fixture.h"
 
 #include "render/render.h"
 #include "shell/app_state.h"
 
+#include <map>
 #include <string>
 
 namespace {
@@ -88,6 +89,49 @@ TEST_F(TextTest, LongTextIsCutAt255Characters) {
     EXPECT_FLOAT_EQ(advanceOf(longText.c_str()), 255 * one);
     EXPECT_EQ(glyphsDrawn(longText.c_str()), 255);
     EXPECT_EQ(listBase(), 7);
+}
+
+// Every glyph list is wrapped in one that first passes its character code through, so feedback
+// mode reports each character drawn just before its bitmap; the bitmap's window y tells the lines
+// apart.
+TEST(CaptionTest, AFrameWritesItsThreeCaptionLinesFromTheBottomUp) {
+    rendertest::startUpOnce();
+    rendertest::prepareSteadyScene();
+    const GLuint glyphLists = fontBase;
+    const GLuint markedLists = glGenLists(96);
+    for (GLuint k = 0; k < 96; ++k) {
+        glNewList(markedLists + k, GL_COMPILE);
+        glPassThrough(static_cast<GLfloat>(32 + k));
+        glCallList(glyphLists + k);
+        glEndList();
+    }
+    fontBase = markedLists;
+    const auto frame = rendertest::runFrame();
+    fontBase = glyphLists;
+    glDeleteLists(markedLists, 96);
+
+    std::map<float, std::string> linesByHeight; // ascending window y: the lowest line first
+    int pendingCharacter = 0;
+    for (const testsupport::FeedbackPrimitive& primitive : frame) {
+        if (primitive.token == GL_PASS_THROUGH_TOKEN) {
+            EXPECT_EQ(pendingCharacter, 0) << "a character drew no bitmap";
+            pendingCharacter = static_cast<int>(primitive.passThroughValue);
+        } else if (primitive.token == GL_BITMAP_TOKEN) {
+            ASSERT_NE(pendingCharacter, 0) << "a bitmap outside the glyph lists";
+            linesByHeight[primitive.vertices[0].y] += static_cast<char>(pendingCharacter);
+            pendingCharacter = 0;
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto& line : linesByHeight) {
+        lines.push_back(line.second);
+    }
+    const std::vector<std::string> expected = {
+        "Quenz's Matrix Demonstration using own matrices",
+        "This has been designed in anticipation to add to my project gh",
+        "Created using Quillon",
+    };
+    EXPECT_EQ(lines, expected);
 }
 
 } // namespace

@@ -15,7 +15,7 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
     try {
-        return ::operator new(size);
+        return ::operator new[](size);
     } catch (...) {
         return nullptr;
     }
@@ -27,7 +27,9 @@ using platformstub::indexOf;
 using platformstub::post;
 using platformstub::postIdle;
 
+// Some tests run WinMain twice; each run starts from a childless root, as a process does.
 int runProgram() {
+    releaseSceneTree(rootNode);
     return WinMain(nullptr, nullptr, nullptr, 0);
 }
 

@@ -3,16 +3,30 @@
 #pragma once
 
 #include "platform_stub/platform_stub.h"
+#include "scene/scene_node.h"
 #include "shell/app_state.h"
 #include "support/offscreen_gl.h"
 
 #include <algorithm>
 #include <iterator>
 
+// WinMain builds the tree under rootNode every time a test runs it, while the program builds it
+// once and keeps it for the life of the process; each test starts from the childless root a
+// process starts with, and the arrays of the previous run are freed rather than lost.
+inline void releaseSceneTree(SceneNode& node) {
+    for (int i = 0; i < node.childCount; ++i) {
+        releaseSceneTree(node.children[i]);
+    }
+    delete[] node.children;
+    node.children = nullptr;
+    node.childCount = 0;
+}
+
 class ShellTest : public testsupport::GlTest {
   protected:
     void SetUp() override {
         GlTest::SetUp();
+        releaseSceneTree(rootNode);
         platformstub::reset();
         std::fill(std::begin(keys), std::end(keys), false);
         active = true;

@@ -42,6 +42,7 @@ std::vector<FeedbackPrimitive> decodeFeedback(const std::vector<float>& buffer) 
             vertexCount = 1;
             break;
         case GL_PASS_THROUGH_TOKEN:
+            primitive.passThroughValue = at < buffer.size() ? buffer[at] : 0;
             ++at;
             break;
         default:

@@ -16,6 +16,7 @@ struct FeedbackVertex {
 struct FeedbackPrimitive {
     GLenum token; // GL_POLYGON_TOKEN, GL_LINE_TOKEN, GL_BITMAP_TOKEN, ...
     std::vector<FeedbackVertex> vertices;
+    float passThroughValue = 0; // GL_PASS_THROUGH_TOKEN: the value given to glPassThrough
 };
 
 std::vector<FeedbackPrimitive> decodeFeedback(const std::vector<float>& buffer);
