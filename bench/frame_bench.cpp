@@ -7,8 +7,8 @@
 #include "scene/cube.h"
 #include "shell/app_state.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
+#include "support/egl_context.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -27,57 +27,12 @@ constexpr int frameHeight = 600;
     std::exit(1);
 }
 
-// A surfaceless EGL pbuffer with a GL 2.1 compatibility context on llvmpipe, as the tests use.
-void makeOffscreenContextCurrent() {
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr) {
-        fail("eglGetPlatformDisplayEXT is not available");
-    }
-    EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) ||
-        !eglBindAPI(EGL_OPENGL_API)) {
-        fail("no surfaceless EGL display");
-    }
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
-                                       EGL_PBUFFER_BIT,
-                                       EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT,
-                                       EGL_RED_SIZE,
-                                       8,
-                                       EGL_GREEN_SIZE,
-                                       8,
-                                       EGL_BLUE_SIZE,
-                                       8,
-                                       EGL_DEPTH_SIZE,
-                                       16,
-                                       EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint configCount = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount == 0) {
-        fail("no EGL config with a pbuffer and a depth buffer");
-    }
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, frameWidth, EGL_HEIGHT, frameHeight, EGL_NONE};
-    EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                        2,
-                                        EGL_CONTEXT_MINOR_VERSION,
-                                        1,
-                                        EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                                        EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
-    if (surface == EGL_NO_SURFACE || context == EGL_NO_CONTEXT ||
-        !eglMakeCurrent(display, surface, surface, context)) {
-        fail("no OpenGL 2.1 compatibility context");
-    }
-}
-
 // What WinMain and window creation do before the first frame, minus the window.
 void startUp() {
-    makeOffscreenContextCurrent();
+    const std::string error = testsupport::makeEglContextCurrent(frameWidth, frameHeight);
+    if (!error.empty()) {
+        fail(error.c_str());
+    }
     hDC = GetDC(nullptr); // the font needs a DC; no window is needed for it
     resizeScene(frameWidth, frameHeight);
     if (!initScene()) {

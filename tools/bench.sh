@@ -7,7 +7,7 @@
 #   matrix    bench/matrix_bench: builders, product and one frame's 85 node transforms vs GLM
 #   frame     bench/frame_bench: drawFrame vs the same picture on GL's matrix stack, offscreen
 #   instr.    callgrind over frame_bench --frames: instructions per frame in the program's own code
-#   start-up  the real program and bench/bare_window under Xvfb, each with bench/present_probe
+#   start-up  the real program and bench/bare_window under Xvfb, each with the frame probe
 #             preloaded: process start to the first SDL_GL_SwapWindow, and peak resident memory
 #   pacing    the real program for 12 s under Xvfb: presents per second over 10 s and CPU time
 #             (all threads) per presented frame
@@ -23,7 +23,7 @@ cmake --build "$build" -j2 --target skorvane matrix_bench frame_bench bare_windo
     >/dev/null
 program=$build/shell/skorvane
 bare=$build/bench/bare_window
-probe=$(realpath "$build/bench/libpresent_probe.so")
+probe=$(realpath "$build/tools/probe/libpresent_probe.so")
 results=$build/bench-results
 rm -rf "$results"
 mkdir -p "$results"
@@ -41,9 +41,11 @@ echo "== frame against the GL matrix stack" >&2
 
 echo "== instructions per frame (callgrind)" >&2
 # Collected only inside updateSpins and drawFrame; 30 frames minus 10 frames leaves 20 steady
-# frames without the one-off costs of the first (shader compilation and the like).
+# frames without the one-off costs of the first (shader compilation and the like). Both runs must
+# pay those costs alike: with Mesa's on-disk shader cache the second run would find the shaders the
+# first one compiled, and the difference would subtract compilation. The cache is off for both.
 for frames in 10 30; do
-    valgrind --tool=callgrind --callgrind-out-file="$results/callgrind.$frames" \
+    MESA_SHADER_CACHE_DISABLE=true valgrind --tool=callgrind --callgrind-out-file="$results/callgrind.$frames" \
         '--toggle-collect=drawFrame()' '--toggle-collect=updateSpins()' \
         "$build/bench/frame_bench" --frames "$frames" 2>/dev/null
     tools/callgrind_by_object.py "$results/callgrind.$frames" >"$results/objects.$frames"
@@ -101,6 +103,12 @@ def per_frame(match):
 own = per_frame(lambda k: k.endswith("/frame_bench")) / 20
 libm = per_frame(lambda k: "/libm." in k) / 20
 everything = per_frame(lambda k: True) / 20
+# A count of instructions cannot be negative and a part cannot exceed the whole; such a figure
+# means the two runs did not do the same one-off work, and printing it would mislead.
+if not (0 <= own and 0 <= libm and 0 < everything and 0 <= (own + libm) / everything <= 1):
+    sys.exit(f"bench: impossible instruction counts per frame (own {own:,.0f}, libm {libm:,.0f}, "
+             f"whole process {everything:,.0f}); the two callgrind runs did not do the same "
+             "one-off work")
 
 def probe(path):
     lines = open(path).read().split("\n")

@@ -45,10 +45,14 @@ else
     xvfb_start
 fi
 
-"$@" >"$out/program.log" 2>&1 &
+# The frame probe tells when the first frames are on screen, however slowly the program starts
+# (a sanitizer build on a busy machine takes seconds); without it a fixed wait has to do.
+count=$out/presents
+preload=$(probe_preload "$1" 2>/dev/null) || preload=""
+LD_PRELOAD=${preload:-${LD_PRELOAD:-}} SKORVANE_PROBE_COUNT=$count "$@" >"$out/program.log" 2>&1 &
 program_pid=$!
 
-window=$(find_program_window 10) || true
+window=$(find_program_window 30) || true
 if [ -z "$window" ]; then
     echo "capture: the program's window did not appear; its output:" >&2
     cat "$out/program.log" >&2
@@ -59,7 +63,11 @@ xwininfo -id "$window" >"$out/window-info"
 
 # Keys go to the window under the pointer when no window manager assigns focus.
 point_at "$window"
-sleep 0.5
+if [ -n "$preload" ]; then
+    wait_for_presents "$count" 3 "$program_pid" 60 || true
+else
+    sleep 0.5
+fi
 
 shot() { import -window "$window" -depth 8 "$1"; }
 

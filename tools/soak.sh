@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Soak: the real program (a debug build, which checks glGetError every frame) on a private Xvfb
+# Soak: the real program (a debug build, which checks glGetError every frame; test.sh runs the
+# sanitizer build, whose reports end the program with a non-zero exit code) on a private Xvfb
 # for 60 seconds while a driver presses and releases random arrow keys, minimises and restores the
 # window (the minimised window reports a 0 x 0 client area) and resizes it, down to 1 pixel high
 # and never above its starting 800 x 600.
 # Afterwards Escape must still end it with exit code 0, no frame may have raised a GL error, and
 # the memory it holds may have grown by less than 1 MiB from the first second to the end.
 #
-# "Memory it holds" is the heap in use, as bench/present_probe (preloaded) reads it from malloc at
-# every present. Resident memory is printed as well but is not the limit: llvmpipe keeps its bin
+# "Memory it holds" is the heap in use, as the frame probe (tools/probe, preloaded) reads it from
+# malloc, or from AddressSanitizer's allocator in a sanitizer build, at every present. Resident memory is printed as well but is not the limit: llvmpipe keeps its bin
 # and scene storage at the high-water mark of the most demanding frame and window size seen, and
 # the allocator keeps freed pages, so resident memory wanders by a few MiB either way during a run
 # without anything being leaked.
@@ -34,10 +35,9 @@ xvfb_start
 export LIBGL_ALWAYS_SOFTWARE=1
 echo "soak: ${seconds} s, seed $seed"
 
-probe=$(dirname "$program")/../bench/libpresent_probe.so
-[ -f "$probe" ] || { echo "soak: $probe is not built" >&2; exit 1; }
+preload=$(probe_preload "$program")
 count=$log.count
-LD_PRELOAD=$(realpath "$probe") SKORVANE_PROBE_COUNT=$count "$program" >"$log" 2>&1 &
+LD_PRELOAD=$preload SKORVANE_PROBE_COUNT=$count "$program" >"$log" 2>&1 &
 program_pid=$!
 window=$(find_program_window 20) || true
 [ -n "$window" ] || { echo "soak: the program's window did not appear" >&2; cat "$log" >&2; exit 1; }
@@ -46,23 +46,14 @@ point_at "$window"
 resident_kb() {
     sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\).*/\1/p' "/proc/$program_pid/status"
 }
-# Bytes of heap in use at the latest present (the probe rewrites the file at every present).
-heap_bytes() {
-    local presents="" heap=""
-    for _ in $(seq 20); do
-        { read -r presents heap <"$count"; } 2>/dev/null || true
-        [ -n "$heap" ] && break
-        sleep 0.05
-    done
-    echo "${heap:-0}"
-}
 alive() {
     kill -0 "$program_pid" 2>/dev/null || { echo "soak: the program ended early" >&2; cat "$log" >&2; exit 1; }
 }
 
+wait_for_presents "$count" 1 "$program_pid" 60 || alive
 sleep 1
 first_kb=$(resident_kb)
-first_heap=$(heap_bytes)
+first_heap=$(probe_heap_bytes "$count")
 keys=(Up Down Left Right)
 presses=0 minimised=0 resized=0 actions=0
 end=$((SECONDS + seconds))
@@ -97,7 +88,7 @@ alive
 xdotool windowsize --sync "$window" 800 600
 sleep 1
 last_kb=$(resident_kb)
-last_heap=$(heap_bytes)
+last_heap=$(probe_heap_bytes "$count")
 
 hold_escape_until_exit "$window" "$program_pid" 20
 status=0

@@ -22,11 +22,9 @@ trap cleanup EXIT
 xvfb_start
 export LIBGL_ALWAYS_SOFTWARE=1
 
-# bench/present_probe (built next to the program) counts the presented frames as they happen.
-probe=$(dirname "$program")/../bench/libpresent_probe.so
-[ -f "$probe" ] || { echo "valgrind_check: $probe is not built" >&2; exit 1; }
+# The frame probe counts the presented frames as they happen.
 count=$log.count
-preload=(env LD_PRELOAD="$(realpath "$probe")" SKORVANE_PROBE_COUNT="$count")
+preload=(env LD_PRELOAD="$(probe_preload "$program")" SKORVANE_PROBE_COUNT="$count")
 
 "${preload[@]}" valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
     --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes \
@@ -40,24 +38,14 @@ if [ -z "$window" ]; then
     cat "$log" >&2
     exit 1
 fi
-# The probe rewrites the file at every present, so a read may find it empty.
-presents_so_far() {
-    local presents=""
-    { read -r presents _ <"$count"; } 2>/dev/null || true
-    echo "${presents:-0}"
-}
 # llvmpipe under valgrind manages a few frames a second.
-for _ in $(seq 6000); do
-    [ "$(presents_so_far)" -ge "$frames" ] && break
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.1
-done
+wait_for_presents "$count" "$frames" "$program_pid" 600 || true
 hold_escape_until_exit "$window" "$program_pid" 120
 status=0
 wait "$program_pid" || status=$?
 program_pid=""
 
-presented=$(presents_so_far)
+presented=$(probe_presents "$count")
 grep -E 'ERROR SUMMARY|definitely lost|suppressed:' "$log" || true
 echo "valgrind_check: $presented frames presented, exit code $status"
 if [ "$status" -ne 0 ] || [ "$presented" -lt "$frames" ]; then

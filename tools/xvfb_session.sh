@@ -1,15 +1,17 @@
-# Sourced by tools/capture.sh, tools/bench.sh, tools/valgrind_check.sh and tools/soak.sh: a
-# private Xvfb for the session, finding the program's window and ending the program the way a user
-# does. Callers set `set -euo pipefail` and call xvfb_stop from their EXIT trap.
+# Sourced by tools/capture.sh, tools/bench.sh, tools/valgrind_check.sh, tools/soak.sh and
+# tests/windows/program_checks.sh: a private Xvfb for the session, the frame probe that counts what
+# the program presents, finding the program's window and ending the program the way a user does.
+# Callers set `set -euo pipefail` and call xvfb_stop from their EXIT trap.
 
 xvfb_pid=""
 xvfb_dir=""
 
-# Starts Xvfb on a free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY; the screen is WIDTHxHEIGHT (1280x1024).
 xvfb_start() {
+    local size=${1:-1280x1024}
     xvfb_dir=$(mktemp -d)
     # -displayfd picks a free display number and reports it once the server accepts clients.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$xvfb_dir/display" >/dev/null \
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$xvfb_dir/display" >/dev/null \
         2>/dev/null &
     xvfb_pid=$!
     for _ in $(seq 100); do
@@ -49,4 +51,46 @@ hold_escape_until_exit() {
         sleep 0.1
     done
     xdotool keyup Escape 2>/dev/null || true
+}
+
+# The frame probe (tools/probe) is built next to every Linux program: BUILD/shell/skorvane has it
+# at BUILD/tools/probe/libpresent_probe.so. Prints the value LD_PRELOAD needs to load it into
+# PROGRAM, or fails when it is not built. A sanitizer-instrumented program needs its runtime ahead
+# of every other library, so that comes first.
+probe_preload() {
+    local program probe runtime
+    program=$(realpath "$1")
+    probe=$(dirname "$program")/../tools/probe/libpresent_probe.so
+    [ -f "$probe" ] || { echo "$probe is not built" >&2; return 1; }
+    runtime=$(ldd "$program" | awk '/libasan\.so/ { print $3; exit }')
+    echo "${runtime:+$runtime:}$(realpath "$probe")"
+}
+
+# The probe rewrites the file named by SKORVANE_PROBE_COUNT at every present as
+# "<presents so far> <heap bytes in use>", so a read may find it empty for a moment.
+probe_presents() {
+    local presents=""
+    { read -r presents _ <"$1"; } 2>/dev/null || true
+    echo "${presents:-0}"
+}
+probe_heap_bytes() {
+    local heap=""
+    for _ in $(seq 20); do
+        { read -r _ heap <"$1"; } 2>/dev/null || true
+        [ -n "$heap" ] && break
+        sleep 0.05
+    done
+    echo "${heap:-0}"
+}
+
+# Waits until the count file FILE shows COUNT presents, the process PID has ended or SECONDS have
+# passed; fails unless COUNT was reached.
+wait_for_presents() {
+    local file=$1 count=$2 pid=$3 seconds=$4
+    for _ in $(seq $((seconds * 10))); do
+        [ "$(probe_presents "$file")" -ge "$count" ] && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ "$(probe_presents "$file")" -ge "$count" ]
 }

@@ -89,18 +89,28 @@ TEST_F(SceneDrawing, CubeHasSixFlatColouredFacesWoundCounterClockwiseFromOutside
         EXPECT_NEAR(first.x, faces[f].firstCorner.x, 1e-3);
         EXPECT_NEAR(first.y, faces[f].firstCorner.y, 1e-3);
     }
-    // Seen from the viewer (+z), the front face runs counter-clockwise and the back face clockwise.
-    auto signedArea = [](const FeedbackPrimitive& polygon) {
-        float area = 0;
-        for (size_t i = 0; i < polygon.vertices.size(); ++i) {
-            const FeedbackVertex& a = polygon.vertices[i];
-            const FeedbackVertex& b = polygon.vertices[(i + 1) % polygon.vertices.size()];
-            area += a.x * b.y - b.x * a.y;
-        }
-        return area / 2;
+    // Counter-clockwise seen from outside: the corners' right-hand normal points away from the
+    // cube's centre, for each of the six faces. The orthographic projection is undone in all three
+    // axes (depth 0..1 back to z 100..-100).
+    const auto cornerOf = [](const FeedbackVertex& v) {
+        return Point{v.x / 10 - 40, v.y / 10 - 30, 100 * (1 - 2 * v.z)};
     };
-    EXPECT_GT(signedArea(polygons[0]), 0);
-    EXPECT_LT(signedArea(polygons[1]), 0);
+    for (int f = 0; f < 6; ++f) {
+        SCOPED_TRACE(f);
+        Point normal{0, 0, 0};
+        Point centre{0, 0, 0};
+        const auto& corners = polygons[f].vertices;
+        for (size_t i = 0; i < corners.size(); ++i) {
+            const Point a = cornerOf(corners[i]);
+            const Point b = cornerOf(corners[(i + 1) % corners.size()]);
+            normal.x += (a.y - b.y) * (a.z + b.z); // Newell's method
+            normal.y += (a.z - b.z) * (a.x + b.x);
+            normal.z += (a.x - b.x) * (a.y + b.y);
+            centre = {centre.x + a.x / 4, centre.y + a.y / 4, centre.z + a.z / 4};
+        }
+        EXPECT_GT(normal.x * centre.x + normal.y * centre.y + normal.z * centre.z, 0)
+            << "face " << f << " is wound clockwise as seen from outside";
+    }
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_EQ(colour[0], 0);

@@ -1,6 +1,6 @@
-// A real fixed-function Mesa context with no window system: EGL on the surfaceless platform, a
-// GL 2.1 compatibility context and an 800 x 600 pbuffer with a depth buffer. GL tests use it to
-// render and read back exactly what the program would draw.
+// The GL tests' use of the offscreen Mesa context of support/egl_context.h (800 x 600 with a depth
+// buffer): a failed context fails the test, pixels and feedback are read back, and a fixture resets
+// the state, so tests render and read back exactly what the program would draw.
 #pragma once
 
 #include <gtest/gtest.h>

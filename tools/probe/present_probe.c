@@ -3,8 +3,8 @@
  * (all threads, so the GL driver's rasteriser threads count too). At exit it writes them, with the
  * peak resident memory, to the file named by SKORVANE_PROBE_OUT. SKORVANE_PROBE_T0 (nanoseconds
  * of CLOCK_REALTIME, taken by the launcher just before exec) dates the first present from process
- * start. It changes nothing the program does. tools/valgrind_check.sh and tools/soak.sh use it to
- * count frames as well. */
+ * start. It changes nothing the program does. tools/capture.sh, tools/valgrind_check.sh and
+ * tools/soak.sh use it to count frames as well (through tools/xvfb_session.sh). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <malloc.h>
@@ -29,6 +29,24 @@ static long long nanoseconds(clockid_t clock) {
     return (long long)now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
+/* Bytes the program holds on the heap. Under AddressSanitizer malloc is the sanitizer's own and
+ * mallinfo2 knows nothing of it, so the sanitizer's count is asked for when it is there. */
+static size_t heapBytesInUse(void) {
+    typedef size_t (*AllocatedBytes)(void);
+    static AllocatedBytes sanitizerCount;
+    static int looked;
+    struct mallinfo2 heap;
+    if (!looked) {
+        *(void**)&sanitizerCount = dlsym(RTLD_DEFAULT, "__sanitizer_get_current_allocated_bytes");
+        looked = 1;
+    }
+    if (sanitizerCount != NULL) {
+        return sanitizerCount();
+    }
+    heap = mallinfo2();
+    return heap.uordblks + heap.hblkhd;
+}
+
 /* With SKORVANE_PROBE_COUNT set, that file always holds "<presents so far> <heap bytes in use>",
  * for driver scripts that wait for a number of frames or watch for leaks. Heap in use (malloc's
  * own count, mmapped blocks included) moves only with what is allocated and not yet freed, unlike
@@ -42,8 +60,7 @@ static void writeLiveCount(void) {
         looked = 1;
     }
     if (path != NULL && (out = fopen(path, "w")) != NULL) {
-        const struct mallinfo2 heap = mallinfo2();
-        fprintf(out, "%ld %zu\n", presentCount, heap.uordblks + heap.hblkhd);
+        fprintf(out, "%ld %zu\n", presentCount, heapBytesInUse());
         fclose(out);
     }
 }
