@@ -173,7 +173,7 @@ TEST_F(SceneDrawing, NodeTransformOrderMatchesGlComposition) {
         }
     }
 
-    // The documented case: at rotation z = 90 the node's own +x axis points down the screen.
+    // A quarter turn clockwise: at rotation z = 90 the node's own +x axis points down the screen.
     SceneNode parent;
     parent.rotation.z = 90;
     parent.position = {12, 0, 0};

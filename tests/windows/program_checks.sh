@@ -11,19 +11,18 @@ prefix=$1
 exe=$2
 close_request_source=$3
 check=$4
-wine_run=$(cd "$(dirname "$0")/../../tools" && pwd)/wine_run.sh
+tools=$(cd "$(dirname "$0")/../../tools" && pwd)
+wine_run=$tools/wine_run.sh
+source "$tools/xvfb_session.sh"
 
 work=$(mktemp -d)
-xvfb_pid=
 program_pid=
 cleanup() {
     if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
         kill "$program_pid" 2>/dev/null || true
         wait "$program_pid" 2>/dev/null || true
     fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-    fi
+    xvfb_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -35,19 +34,6 @@ fail() {
         cat "$work/program.log" >&2
     fi
     exit 1
-}
-
-start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        if [ -s "$work/display" ]; then
-            export DISPLAY=":$(cat "$work/display")"
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 }
 
 start_program() {
@@ -214,7 +200,7 @@ check_close_request() {
     echo "PASS: a close request ended the program with exit code 0"
 }
 
-start_display
+xvfb_start 1024x768 || fail "Xvfb did not start"
 start_program
 wait_for_window
 find_client_area
