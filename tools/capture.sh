@@ -32,12 +32,7 @@ done
 rm -rf "$out"
 mkdir -p "$out/frames"
 source "$(dirname "$0")/xvfb_session.sh"
-program_pid=""
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    xvfb_stop
-}
-trap cleanup EXIT
+trap session_stop EXIT
 
 if [ -n "${CAPTURE_DISPLAY:-}" ]; then
     export DISPLAY=$CAPTURE_DISPLAY
@@ -45,29 +40,16 @@ else
     xvfb_start
 fi
 
-# The frame probe tells when the first frames are on screen, however slowly the program starts
-# (a sanitizer build on a busy machine takes seconds); without it a fixed wait has to do.
-count=$out/presents
-preload=$(probe_preload "$1" 2>/dev/null) || preload=""
-LD_PRELOAD=${preload:-${LD_PRELOAD:-}} SKORVANE_PROBE_COUNT=$count "$@" >"$out/program.log" 2>&1 &
-program_pid=$!
-
-window=$(find_program_window 30) || true
-if [ -z "$window" ]; then
-    echo "capture: the program's window did not appear; its output:" >&2
-    cat "$out/program.log" >&2
-    exit 1
-fi
+start_with_probe "$out/program.log" "$1" "$@"
+window=$(program_window capture 30 "$out/program.log")
 echo "$window" >"$out/window-id"
 xwininfo -id "$window" >"$out/window-info"
 
 # Keys go to the window under the pointer when no window manager assigns focus.
 point_at "$window"
-if [ -n "$preload" ]; then
-    wait_for_presents "$count" 3 "$program_pid" 60 || true
-else
-    sleep 0.5
-fi
+# The first frames are on screen however slowly the program starts (a sanitizer build on a busy
+# machine takes seconds).
+wait_for_presents "$probe_count" 3 "$program_pid" 60 || true
 
 shot() { import -window "$window" -depth 8 "$1"; }
 

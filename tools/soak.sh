@@ -24,23 +24,17 @@ max_actions=2000
 source tools/xvfb_session.sh
 
 log=$(mktemp)
-program_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    xvfb_stop
-    rm -f "$log" "$log.count"
+    session_stop
+    rm -f "$log"
 }
 trap cleanup EXIT
 xvfb_start
 export LIBGL_ALWAYS_SOFTWARE=1
 echo "soak: ${seconds} s, seed $seed"
 
-preload=$(probe_preload "$program")
-count=$log.count
-LD_PRELOAD=$preload SKORVANE_PROBE_COUNT=$count "$program" >"$log" 2>&1 &
-program_pid=$!
-window=$(find_program_window 20) || true
-[ -n "$window" ] || { echo "soak: the program's window did not appear" >&2; cat "$log" >&2; exit 1; }
+start_with_probe "$log" "$program" "$program"
+window=$(program_window soak 20 "$log")
 point_at "$window"
 
 resident_kb() {
@@ -50,10 +44,10 @@ alive() {
     kill -0 "$program_pid" 2>/dev/null || { echo "soak: the program ended early" >&2; cat "$log" >&2; exit 1; }
 }
 
-wait_for_presents "$count" 1 "$program_pid" 60 || alive
+wait_for_presents "$probe_count" 1 "$program_pid" 60 || alive
 sleep 1
 first_kb=$(resident_kb)
-first_heap=$(probe_heap_bytes "$count")
+first_heap=$(probe_heap_bytes "$probe_count")
 keys=(Up Down Left Right)
 presses=0 minimised=0 resized=0 actions=0
 end=$((SECONDS + seconds))
@@ -88,7 +82,7 @@ alive
 xdotool windowsize --sync "$window" 800 600
 sleep 1
 last_kb=$(resident_kb)
-last_heap=$(probe_heap_bytes "$count")
+last_heap=$(probe_heap_bytes "$probe_count")
 
 hold_escape_until_exit "$window" "$program_pid" 20
 status=0

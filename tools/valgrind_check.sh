@@ -12,40 +12,27 @@ frames=${2:-300}
 source tools/xvfb_session.sh
 
 log=$(mktemp)
-program_pid=""
 cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    xvfb_stop
-    rm -f "$log" "$log.count"
+    session_stop
+    rm -f "$log"
 }
 trap cleanup EXIT
 xvfb_start
 export LIBGL_ALWAYS_SOFTWARE=1
 
 # The frame probe counts the presented frames as they happen.
-count=$log.count
-preload=(env LD_PRELOAD="$(probe_preload "$program")" SKORVANE_PROBE_COUNT="$count")
-
-"${preload[@]}" valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+start_with_probe "$log" "$program" valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
     --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes \
-    --suppressions=tools/valgrind.supp --gen-suppressions=all \
-    "$program" >"$log" 2>&1 &
-program_pid=$!
-
-window=$(find_program_window 120) || true
-if [ -z "$window" ]; then
-    echo "valgrind_check: the program's window did not appear" >&2
-    cat "$log" >&2
-    exit 1
-fi
+    --suppressions=tools/valgrind.supp --gen-suppressions=all "$program"
+window=$(program_window valgrind_check 120 "$log")
 # llvmpipe under valgrind manages a few frames a second.
-wait_for_presents "$count" "$frames" "$program_pid" 600 || true
+wait_for_presents "$probe_count" "$frames" "$program_pid" 600 || true
 hold_escape_until_exit "$window" "$program_pid" 120
 status=0
 wait "$program_pid" || status=$?
 program_pid=""
 
-presented=$(probe_presents "$count")
+presented=$(probe_presents "$probe_count")
 grep -E 'ERROR SUMMARY|definitely lost|suppressed:' "$log" || true
 echo "valgrind_check: $presented frames presented, exit code $status"
 if [ "$status" -ne 0 ] || [ "$presented" -lt "$frames" ]; then

@@ -5,6 +5,8 @@
 
 xvfb_pid=""
 xvfb_dir=""
+program_pid=""
+probe_count=""
 
 # Starts Xvfb on a free display and exports DISPLAY; the screen is WIDTHxHEIGHT (1280x1024).
 xvfb_start() {
@@ -25,6 +27,38 @@ xvfb_start() {
 xvfb_stop() {
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
     [ -n "$xvfb_dir" ] && rm -rf "$xvfb_dir" || true
+}
+
+# For the callers' EXIT trap: ends the program if it still runs, then the Xvfb.
+session_stop() {
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    [ -n "$probe_count" ] && rm -f "$probe_count" || true
+    xvfb_stop
+}
+
+# start_with_probe LOG PROGRAM COMMAND...: runs COMMAND (PROGRAM itself, or a tool that runs it)
+# in the background with the frame probe preloaded into PROGRAM and all output in LOG. Sets
+# program_pid, and probe_count to the file the probe keeps up to date.
+start_with_probe() {
+    local log=$1 program=$2 preload
+    shift 2
+    preload=$(probe_preload "$program")
+    probe_count=$log.count
+    LD_PRELOAD=$preload SKORVANE_PROBE_COUNT=$probe_count "$@" >"$log" 2>&1 &
+    program_pid=$!
+}
+
+# program_window TOOL SECONDS LOG: prints the id of the program's window once it is mapped; if it
+# does not appear within SECONDS, says so as TOOL, shows the program's output from LOG and fails.
+program_window() {
+    local window
+    window=$(find_program_window "$2") || true
+    if [ -z "$window" ]; then
+        echo "$1: the program's window did not appear; its output:" >&2
+        cat "$3" >&2
+        return 1
+    fi
+    echo "$window"
 }
 
 # Prints the id of the program's window once it is mapped, or fails after SECONDS.
