@@ -23,7 +23,6 @@ cmake --build "$build" -j2 --target skorvane matrix_bench frame_bench bare_windo
     >/dev/null
 program=$build/shell/skorvane
 bare=$build/bench/bare_window
-probe=$(realpath "$build/tools/probe/libpresent_probe.so")
 results=$build/bench-results
 rm -rf "$results"
 mkdir -p "$results"
@@ -59,9 +58,10 @@ xvfb_start
 # run_probed OUT SECONDS PROGRAM: starts PROGRAM with the probe, lets it run, ends it with SIGTERM
 # (SDL turns that into a close request, so the program leaves through its own teardown).
 run_probed() {
-    local out=$1 seconds=$2 target=$3 t0 pid
+    local out=$1 seconds=$2 target=$3 t0 pid preload
+    preload=$(probe_preload "$target")
     t0=$(date +%s%N)
-    SKORVANE_PROBE_T0=$t0 SKORVANE_PROBE_OUT=$out LD_PRELOAD=$probe "$target" >/dev/null 2>&1 &
+    SKORVANE_PROBE_T0=$t0 SKORVANE_PROBE_OUT=$out LD_PRELOAD=$preload "$target" >/dev/null 2>&1 &
     pid=$!
     sleep "$seconds"
     kill -TERM "$pid"
