@@ -20,7 +20,7 @@ fi
 say "Configuring (preset default)"
 cmake --preset default >/dev/null
 say "Building the program"
-cmake --build --preset default --target skorvane -j"$(nproc)"
+cmake --build --preset default --target skorvane present_probe -j"$(nproc)"
 program=build/default/shell/skorvane
 
 if [ "$has_display" = yes ]; then

@@ -88,13 +88,14 @@ hold_escape_until_exit() {
 }
 
 # The frame probe (tools/probe) is built next to every Linux program: BUILD/shell/skorvane has it
-# at BUILD/tools/probe/libpresent_probe.so. Prints the value LD_PRELOAD needs to load it into
-# PROGRAM, or fails when it is not built. A sanitizer-instrumented program needs its runtime ahead
-# of every other library, so that comes first.
+# at BUILD/tools/probe/libpresent_probe.so; SKORVANE_PROBE names it for a program elsewhere (an
+# installed one). Prints the value LD_PRELOAD needs to load it into PROGRAM, or fails when it is
+# not built. A sanitizer-instrumented program needs its runtime ahead of every other library, so
+# that comes first.
 probe_preload() {
     local program probe runtime
     program=$(realpath "$1")
-    probe=$(dirname "$program")/../tools/probe/libpresent_probe.so
+    probe=${SKORVANE_PROBE:-$(dirname "$program")/../tools/probe/libpresent_probe.so}
     [ -f "$probe" ] || { echo "$probe is not built" >&2; return 1; }
     runtime=$(ldd "$program" | awk '/libasan\.so/ { print $3; exit }')
     echo "${runtime:+$runtime:}$(realpath "$probe")"

@@ -29,7 +29,9 @@ done
 desktop-file-validate "$work/root/usr/share/applications/skorvane.desktop" ||
     fail "the desktop entry is not valid"
 
-"$source/tools/capture.sh" --format ppm --no-gif --hold 0.1 --out "$work/capture" \
+# The installed program has no build folder next to it; the capture tool's frame probe comes from
+# this build.
+SKORVANE_PROBE=$build/tools/probe/libpresent_probe.so "$source/tools/capture.sh" --format ppm --no-gif --hold 0.1 --out "$work/capture" \
     "$work/root/usr/bin/skorvane" >/dev/null || fail "the packaged program did not run and end on Escape"
 # The root cube's red front face sits at the centre of the window.
 centre=$(convert "$work/capture/start.ppm" -format '%[fx:int(255*p{400,300}.r)] %[fx:int(255*p{400,300}.g)] %[fx:int(255*p{400,300}.b)]' info:)
