@@ -1,0 +1,43 @@
+// The page's entry point and the layer's state record: main() starts the layer, hands control to
+// the program's WinMain (module handle, no previous instance, an empty command line, SW_SHOW),
+// and when it returns says on the page that the demo has ended, with its exit code in
+// document.body.dataset.exitCode for tests and embedding pages.
+#include "platform/web/web_internal.h"
+
+#include <emscripten/emscripten.h>
+
+namespace {
+
+webplatform::State layerState;
+
+// The notice replaces nothing else on the page, so a message box shown before stays readable.
+EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
+    const notice = document.getElementById('ended') || document.createElement('p');
+    notice.id = 'ended';
+    const why = UTF8ToString(reason);
+    notice.textContent = 'Skorvane has ended (exit code ' + exitCode + ').' +
+                         (why ? ' ' + why + '.' : String()) + ' Reload the page to start it again.';
+    document.body.appendChild(notice);
+    document.body.dataset.exitCode = String(exitCode);
+});
+
+} // namespace
+
+namespace webplatform {
+
+State& state() {
+    return layerState;
+}
+
+// init() and shutdown() of the event handlers are in web_messages.cpp with the handlers.
+
+} // namespace webplatform
+
+int main() {
+    webplatform::init();
+    char commandLine[] = "";
+    const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
+    showEndedNotice(exitCode, layerState.failure.c_str());
+    webplatform::shutdown();
+    return exitCode;
+}
