@@ -261,6 +261,18 @@ def hidden_page(b, shown):
           "%d pixels differ" % (WIDTH * HEIGHT - equal))
 
 
+def canvas_resized(b, shown):
+    # Half the pixels, still shown 800 x 600 on the page: the same picture, only coarser.
+    b.evaluate("(c => { c.width = 400; c.height = 300; })(document.getElementById('canvas'))")
+    wait_frames(b, 5)
+    picture = canvas_picture(b)
+    # Above the captions: their glyphs keep their size in pixels, so they grow on the page.
+    pixels = [(x, y) for y in range(0, 450, 2) for x in range(0, WIDTH, 2)]
+    equal = sum(1 for x, y in pixels if near(picture[y][x], shown[y][x]))
+    check("a canvas given another size gets the picture fitted to it",
+          equal >= 0.85 * len(pixels), "%.1f%% equal" % (100.0 * equal / len(pixels)))
+
+
 def escape_ends(b):
     b.key_down("Escape")
     try:
@@ -308,6 +320,7 @@ def main():
             steady = first_picture(b, reference)
             shown = spinning_keys(b, steady)
             hidden_page(b, shown)
+            canvas_resized(b, shown)
             escape_ends(b)
             noise = [m for m in b.console_messages() if m["level"] in ("error", "warning")]
             check("no console errors or warnings in a normal run", not noise, noise[:3])
