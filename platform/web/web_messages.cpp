@@ -130,9 +130,8 @@ bool pageWouldAct(WPARAM key) {
 
 EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
     HWND__* window = state().window;
-    if (window == nullptr || !window->visible || state().messageBoxShowing || event->ctrlKey ||
-        event->metaKey) {
-        return EM_FALSE; // the browser's own shortcuts and a message box's buttons keep their keys
+    if (window == nullptr || !window->visible || state().messageBoxShowing) {
+        return EM_FALSE; // a message box's buttons keep their keys
     }
     const WPARAM key = virtualKey(*event);
     if (key == 0) {
@@ -155,7 +154,9 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     }
     entry.keyData = static_cast<LPARAM>(keyData);
     state().pageEvents.push_back(entry);
-    return pageWouldAct(key) ? EM_TRUE : EM_FALSE;
+    // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
+    const bool shortcut = event->ctrlKey || event->metaKey;
+    return pageWouldAct(key) && !shortcut ? EM_TRUE : EM_FALSE;
 }
 
 EM_BOOL onVisibilityChange(int /*eventType*/, const EmscriptenVisibilityChangeEvent* event,
