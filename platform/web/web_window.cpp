@@ -23,6 +23,14 @@ EM_JS(void, setCanvasShown, (bool shown), {
     }
 });
 
+// A destroyed window leaves the page: the notices under it move up into its place.
+EM_JS(void, removeCanvasFromLayout, (), {
+    const canvas = document.getElementById('canvas');
+    if (canvas) {
+        canvas.style.display = 'none';
+    }
+});
+
 EM_JS(void, setCanvasCursorHidden, (bool hidden), {
     const canvas = document.getElementById('canvas');
     if (canvas) {
@@ -235,7 +243,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
     }
     dropQueuedMessages(record);
     selectFont(&record->dc, &state().stockFont);
-    setCanvasShown(false);
+    removeCanvasFromLayout();
     delete record;
     return TRUE;
 }
