@@ -1,14 +1,12 @@
-// The page's entry point and the layer's state record: main() starts the layer, hands control to
-// the program's WinMain (module handle, no previous instance, an empty command line, SW_SHOW),
-// and when it returns says on the page that the demo has ended, with its exit code in
-// document.body.dataset.exitCode for tests and embedding pages.
+// The page's entry point: main() starts the layer, hands control to the program's WinMain (module
+// handle, no previous instance, an empty command line, SW_SHOW), and when it returns says on the
+// page that the demo has ended, with its exit code in document.body.dataset.exitCode for tests and
+// embedding pages. Kept out of the layer's library so that test programs can bring their own.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
 
 namespace {
-
-webplatform::State layerState;
 
 // The notice replaces nothing else on the page, so a message box shown before stays readable.
 EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
@@ -23,21 +21,11 @@ EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
 
 } // namespace
 
-namespace webplatform {
-
-State& state() {
-    return layerState;
-}
-
-// init() and shutdown() of the event handlers are in web_messages.cpp with the handlers.
-
-} // namespace webplatform
-
 int main() {
     webplatform::init();
     char commandLine[] = "";
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
-    showEndedNotice(exitCode, layerState.failure.c_str());
+    showEndedNotice(exitCode, webplatform::state().failure.c_str());
     webplatform::shutdown();
     return exitCode;
 }

@@ -1,11 +1,12 @@
-// The message queue over the page's events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows
-// virtual-key codes (auto-repeat as repeated WM_KEYDOWN), the page being hidden or shown becomes
-// the window being minimised or restored, and a change of the canvas' size becomes WM_SIZE. As on
-// Windows, key messages are posted and come back from PeekMessageA, while size and activation
-// messages go straight to the window procedure. PeekMessageA never blocks, but it hands control
-// back to the browser when the program has not done so for a while, because a loop that polls
-// without presenting (the minimised demo) would otherwise freeze the tab. Mouse, text input
-// (WM_CHAR), timers and close requests (a page has no close box) are not translated.
+// The layer's state record with its init and shutdown, and the message queue over the page's
+// events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows virtual-key codes (auto-repeat as
+// repeated WM_KEYDOWN), the page being hidden or shown becomes the window being minimised or
+// restored, and a change of the canvas' size becomes WM_SIZE. As on Windows, key messages are
+// posted and come back from PeekMessageA, while size and activation messages go straight to the
+// window procedure. PeekMessageA never blocks, but it hands control back to the browser when the
+// program has not done so for a while, because a loop that polls without presenting (the minimised
+// demo) would otherwise freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a
+// page has no close box) are not translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
@@ -240,6 +241,16 @@ bool matchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterM
 } // namespace
 
 namespace webplatform {
+
+namespace {
+
+State layerState; // all of the layer's memory, started by init() and released by shutdown()
+
+} // namespace
+
+State& state() {
+    return layerState;
+}
 
 void init() {
     state() = State{};
