@@ -261,6 +261,12 @@ void init() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
+    // A page opened in a background tab is hidden from the start and gets no change event.
+    EmscriptenVisibilityChangeEvent visibility;
+    if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
+        visibility.hidden) {
+        onVisibilityChange(EMSCRIPTEN_EVENT_VISIBILITYCHANGE, &visibility, nullptr);
+    }
 }
 
 void shutdown() {

@@ -286,6 +286,18 @@ def escape_ends(b):
           code == "0" and "ended" in text and "Reload" in text, "code %r, text %r" % (code, text))
 
 
+def opened_hidden(b):
+    # As when the page is opened in a background tab: hidden from the start, no change event.
+    b.set_hidden(True)
+    b.open(b.url("index.html"))
+    time.sleep(3.0)
+    drawn = b.evaluate("[document.hidden, Module.framesPresented || 0]")
+    b.set_hidden(False)
+    b.wait_for("(Module.framesPresented || 0) > %d" % (drawn[1] + 5), timeout=20)
+    check("a page opened hidden starts minimised and draws once shown",
+          drawn[0] and drawn[1] <= 1, "hidden %s, %d frames while hidden" % tuple(drawn))
+
+
 def no_webgl(b):
     # As in a browser without WebGL: every request for a WebGL context is refused.
     b.send("Page.addScriptToEvaluateOnNewDocument", source="""
@@ -329,9 +341,10 @@ def main():
         check("the normal run's browser session ran to its end", False, error)
     try:
         with Browser(serve_dir=build) as b:
+            opened_hidden(b)
             no_webgl(b)
     except BrowserError as error:
-        check("the failing run's browser session ran to its end", False, error)
+        check("the second browser session ran to its end", False, error)
     failed = results.count(False)
     print("%d passed, %d failed" % (len(results) - failed, failed))
     return 1 if failed else 0
