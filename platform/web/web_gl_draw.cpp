@@ -1,9 +1,11 @@
-// The WebGL 1 side of the GL 1.1 subset. One shader program draws triangles given in clip
-// coordinates with a colour per vertex; for bitmap fragments it reads the glBitmap image from an
-// alpha texture atlas and discards the unset pixels. The triangles collect in a batch, drawn in
-// as few calls as changes of the depth test allow, when the frame is presented, before a clear
-// and before a viewport change. Not used from WebGL: its lines (1 pixel wide in Chromium; wide
-// lines arrive here as triangles), texturing of the program's geometry, blending, lighting.
+// The WebGL 1 side of the GL 1.1 subset. Two shader programs draw triangles given in clip
+// coordinates with a colour per vertex: one for geometry, one for bitmaps, which reads the
+// glBitmap image from an alpha texture atlas and discards the unset pixels (kept apart so that
+// the geometry's depth test can run before its fragments are shaded). The triangles collect in a
+// batch, drawn in as few calls as changes of program and depth test allow, when the frame is
+// presented, before a clear and before a viewport change. Not used from WebGL: its lines (1 pixel
+// wide in Chromium; wide lines arrive here as triangles), texturing of the program's geometry,
+// blending, lighting.
 #include "platform/web/web_gl_internal.h"
 
 #include <webgl/webgl1.h>
@@ -33,7 +35,14 @@ void main() {
     fragmentBitmap = bitmapCoord;
 })";
 
-const char* const fragmentSource = R"(
+const char* const geometrySource = R"(
+precision mediump float;
+varying vec4 fragmentColour;
+void main() {
+    gl_FragColor = fragmentColour;
+})";
+
+const char* const bitmapSource = R"(
 #ifdef GL_FRAGMENT_PRECISION_HIGH
 precision highp float;
 #else
@@ -43,21 +52,23 @@ uniform sampler2D bitmaps;
 varying vec4 fragmentColour;
 varying vec2 fragmentBitmap;
 void main() {
-    if (fragmentBitmap.s >= 0.0 && texture2D(bitmaps, fragmentBitmap).a < 0.5) {
+    if (texture2D(bitmaps, fragmentBitmap).a < 0.5) {
         discard;
     }
     gl_FragColor = fragmentColour;
 })";
 
-// A stretch of the batch drawn with one fragment state.
+// A stretch of the batch drawn with one program and fragment state.
 struct Run {
     int first;
     int count;
     FragmentState state;
+    bool bitmap;
 };
 
 struct Resources {
-    GLuint program = 0;
+    GLuint geometryProgram = 0;
+    GLuint bitmapProgram = 0;
     GLuint buffer = 0;
     GLuint atlas = 0;
     std::vector<Vertex> batch;
@@ -100,7 +111,7 @@ GLuint compileShader(GLenum type, const char* source, std::string& failure) {
     return shader;
 }
 
-GLuint linkProgram(std::string& failure) {
+GLuint linkProgram(const char* fragmentSource, std::string& failure) {
     const GLuint vertex = compileShader(GL_VERTEX_SHADER, vertexSource, failure);
     const GLuint fragment = vertex ? compileShader(GL_FRAGMENT_SHADER, fragmentSource, failure) : 0;
     GLuint program = fragment ? emscripten_glCreateProgram() : 0;
@@ -142,8 +153,10 @@ bool attachDraw(std::string& failure) {
     while (emscripten_glGetError() != GL_NO_ERROR) {
         // errors left from earlier use of the context are not this attach's
     }
-    gpu.program = linkProgram(failure);
-    if (gpu.program == 0) {
+    gpu.geometryProgram = linkProgram(geometrySource, failure);
+    gpu.bitmapProgram = gpu.geometryProgram ? linkProgram(bitmapSource, failure) : 0;
+    if (gpu.bitmapProgram == 0) {
+        detachDraw();
         return false;
     }
     emscripten_glGenBuffers(1, &gpu.buffer);
@@ -157,8 +170,8 @@ bool attachDraw(std::string& failure) {
     emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, atlasWidth, atlasHeight, 0, GL_ALPHA,
                             GL_UNSIGNED_BYTE, nullptr);
-    emscripten_glUseProgram(gpu.program);
-    emscripten_glUniform1i(emscripten_glGetUniformLocation(gpu.program, "bitmaps"), 0);
+    emscripten_glUseProgram(gpu.bitmapProgram);
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(gpu.bitmapProgram, "bitmaps"), 0);
     gpu.batch.clear();
     gpu.runs.clear();
     resetAtlas();
@@ -171,20 +184,21 @@ bool attachDraw(std::string& failure) {
 }
 
 void detachDraw() {
-    emscripten_glDeleteProgram(gpu.program);
+    emscripten_glDeleteProgram(gpu.geometryProgram); // deleting 0 does nothing
+    emscripten_glDeleteProgram(gpu.bitmapProgram);
     emscripten_glDeleteBuffers(1, &gpu.buffer);
     emscripten_glDeleteTextures(1, &gpu.atlas);
-    gpu.program = gpu.buffer = gpu.atlas = 0;
+    gpu.geometryProgram = gpu.bitmapProgram = gpu.buffer = gpu.atlas = 0;
     gpu.batch.clear();
     gpu.runs.clear();
 }
 
-void drawTriangles(const Vertex* vertices, int count, FragmentState state) {
-    if (gpu.program == 0 || count <= 0) {
+void drawTriangles(const Vertex* vertices, int count, FragmentState state, bool bitmap) {
+    if (gpu.bitmapProgram == 0 || count <= 0) {
         return;
     }
-    if (gpu.runs.empty() || !(gpu.runs.back().state == state)) {
-        gpu.runs.push_back({static_cast<int>(gpu.batch.size()), 0, state});
+    if (gpu.runs.empty() || !(gpu.runs.back().state == state) || gpu.runs.back().bitmap != bitmap) {
+        gpu.runs.push_back({static_cast<int>(gpu.batch.size()), 0, state, bitmap});
     }
     gpu.runs.back().count += count;
     gpu.batch.insert(gpu.batch.end(), vertices, vertices + count);
@@ -194,7 +208,6 @@ void flush() {
     if (gpu.batch.empty()) {
         return;
     }
-    emscripten_glUseProgram(gpu.program);
     emscripten_glActiveTexture(GL_TEXTURE0);
     emscripten_glBindTexture(GL_TEXTURE_2D, gpu.atlas);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, gpu.buffer);
@@ -205,6 +218,7 @@ void flush() {
     bindAttribute(colourAttribute, 4, offsetof(Vertex, colour));
     bindAttribute(bitmapAttribute, 2, offsetof(Vertex, bitmap));
     for (const Run& run : gpu.runs) {
+        emscripten_glUseProgram(run.bitmap ? gpu.bitmapProgram : gpu.geometryProgram);
         if (run.state.depthTest) {
             emscripten_glEnable(GL_DEPTH_TEST);
             emscripten_glDepthFunc(run.state.depthFunc);
@@ -218,7 +232,7 @@ void flush() {
 }
 
 bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1) {
-    if (gpu.program == 0 || image.width > atlasWidth || image.height > atlasHeight) {
+    if (gpu.bitmapProgram == 0 || image.width > atlasWidth || image.height > atlasHeight) {
         return false;
     }
     if (image.atlasGeneration != gpu.atlasGeneration) {

@@ -8,8 +8,7 @@
 
 namespace webgl {
 
-// One vertex as WebGL draws it: clip coordinates, colour, and for bitmap fragments the place in
-// the atlas (bitmap[0] < 0 for everything else).
+// One vertex as WebGL draws it: clip coordinates, colour, and for bitmaps the place in the atlas.
 struct Vertex {
     float position[4];
     float colour[4];
@@ -42,7 +41,8 @@ void detachDraw();
 // Draws the batch.
 void flush();
 // Appends triangles (count a multiple of 3) to the batch; drawn by flush() in call order.
-void drawTriangles(const Vertex* vertices, int count, FragmentState state);
+// Bitmap triangles take their pixels from the atlas; the others ignore Vertex::bitmap.
+void drawTriangles(const Vertex* vertices, int count, FragmentState state, bool bitmap);
 // Makes sure the image is in the atlas and gives its corners there in texture coordinates;
 // false when it does not fit in the atlas at all.
 bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1);

@@ -27,10 +27,10 @@ bool windowToDevice(float x, float y, float& deviceX, float& deviceY) {
     return true;
 }
 
-void drawQuad(const Vertex corners[4]) {
+void drawQuad(const Vertex corners[4], bool bitmap = false) {
     const Vertex triangles[6] = {corners[0], corners[1], corners[2],
                                  corners[0], corners[2], corners[3]};
-    drawTriangles(triangles, 6, fragmentState());
+    drawTriangles(triangles, 6, fragmentState(), bitmap);
 }
 
 Vertex mix(const Vertex& a, const Vertex& b, float t) {
@@ -96,7 +96,7 @@ void emitLine() {
         corners[i] = {{deviceEnds[i][0] + side * offsetX, deviceEnds[i][1] + side * offsetY,
                        deviceEnds[i][2], 1},
                       {},
-                      {-1, -1}};
+                      {0, 0}};
         std::copy(ends[i]->colour, ends[i]->colour + 4, corners[i].colour);
     }
     drawQuad(corners);
@@ -143,7 +143,7 @@ void bitmap(const std::shared_ptr<BitmapImage>& image, float xOrigin, float yOri
                                    {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
                                    {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
                                    {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
-        drawQuad(corners);
+        drawQuad(corners, true);
     }
     gl.raster[0] += xMove;
     gl.raster[1] += yMove;
@@ -199,7 +199,7 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
     if (!execute([=] { glVertex3f(x, y, z); }, true) || !gl.inBeginEnd) {
         return; // outside glBegin/glEnd a vertex does nothing
     }
-    Vertex vertex{{}, {}, {-1, -1}};
+    Vertex vertex{{}, {}, {0, 0}};
     transform(gl.vertexTransform, x, y, z, vertex.position);
     std::copy(gl.colour, gl.colour + 4, vertex.colour);
     gl.pending.push_back(vertex);

@@ -13,7 +13,8 @@ python3-websocket, so run it with /usr/bin/python3.
         errors = [m for m in b.console_messages() if m["level"] in ("error", "warning")]
 
 API (every call is bounded by a timeout in seconds; failures raise BrowserError):
-    Browser(serve_dir=None, width=1024, height=768, timeout=30)
+    Browser(serve_dir=None, width=1024, height=768, timeout=30, extra_args=())
+                               extra_args: more Chromium switches, e.g. "--disable-frame-rate-limit"
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
     open(url, timeout)         navigates the one page and waits for its load event
@@ -102,8 +103,9 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 class Browser:
-    def __init__(self, serve_dir=None, width=1024, height=768, timeout=30):
+    def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
+        self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
         self._server = self._server_thread = None
@@ -157,7 +159,8 @@ class Browser:
                 # Names resolve to nothing but the local host: no request can leave the machine.
                 "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
                 "--window-size=%d,%d" % (self.width, self.height),
-                "--remote-debugging-port=0", "--user-data-dir=" + self._profile, "about:blank"]
+                "--remote-debugging-port=0", "--user-data-dir=" + self._profile] + \
+            self.extra_args + ["about:blank"]
         # A session of its own, so close() can end the browser with all its helper processes.
         self._process = subprocess.Popen(args, stdin=subprocess.DEVNULL,
                                          stdout=self._stderr, stderr=self._stderr,
