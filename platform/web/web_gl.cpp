@@ -110,9 +110,9 @@ const GLubyte* glGetString(GLenum name) {
     case GL_VERSION:
         value = "1.1 Skorvane WebGL";
         break;
-    case GL_EXTENSIONS:
+    case GL_EXTENSIONS: // none, so no WGL_EXT_swap_control: the browser paces the frames
         value = "";
-        break; // no WGL_EXT_swap_control: the browser paces frames
+        break;
     default:
         raise(GL_INVALID_ENUM);
         break;

@@ -215,11 +215,10 @@ void displayLists() {
     check("display lists: glListBase offsets, glDeleteLists, nested glCallLists recorded as calls",
           plain == "0 2 5" && shifted == "2 3" && deleted == "0 3" && whileCompiling == "4" &&
               nested == "6" && glGetError() == GL_NO_ERROR,
-          "base+{0,2,5} [" + plain + "], base+2+{0,1,200} [" + shifted +
-              "] (2 3), after "
-              "deleting 1 and 2 [" +
-              deleted + "] (0 3), while compiling and executing [" + whileCompiling +
-              "] (4), after redefining list 4 [" + nested + "] (6)");
+          "base+{0,2,5} [" + plain + "], base+2+{0,1,200} [" + shifted + "] (2 3), " +
+              "after deleting 1 and 2 [" + deleted + "] (0 3), " +
+              "while compiling and executing [" + whileCompiling + "] (4), " +
+              "after redefining list 4 [" + nested + "] (6)");
 }
 
 void rasterPosition() {
