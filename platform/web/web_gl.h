@@ -1,6 +1,6 @@
 // The program's OpenGL 1.1 for the browser, over WebGL 1, without Emscripten's legacy GL
 // emulation. The gl* functions of <GL/gl.h> and gluPerspective of <GL/glu.h> that Skorvane calls
-// (the design document's "Dependencies", plus glBitmap, glNewList/glEndList, glPixelStorei and
+// (those of scene/, render/ and shell/, plus glBitmap, glNewList/glEndList, glPixelStorei and
 // glGetError for the glyph lists) are defined in web_gl*.cpp with GL 1.1's semantics: matrix
 // stacks 32/32/10 deep with GL_STACK_OVERFLOW/UNDERFLOW, immediate GL_QUADS and GL_LINES with the
 // current colour as GL keeps it, wide lines as GL rasterises them, display lists, glListBase and
