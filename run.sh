@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the optimised preset and starts the demo. With no display at
 # all, runs it on a virtual one instead, drives the arrow keys and saves screenshots and a GIF.
+# ./run.sh web builds the browser page instead and serves it on http://127.0.0.1:8000/.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
@@ -8,6 +9,28 @@ source tools/packages.sh
 has_display=no
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     has_display=yes
+fi
+
+if [ "${1:-}" = web ]; then
+    # The demo as a web page: build it, show where it is served, and without a display leave a
+    # screenshot of it taken in headless Chromium.
+    say "Checking packages"
+    if [ "$has_display" = yes ]; then
+        ensure_packages "${SKORVANE_WEB_PACKAGES[@]}"
+    else
+        ensure_packages "${SKORVANE_WEB_PACKAGES[@]}" "${SKORVANE_WEB_TEST_PACKAGES[@]}"
+    fi
+    say "Configuring (preset web)"
+    cmake --preset web >/dev/null
+    say "Building the page"
+    cmake --build --preset web -j"$(nproc)"
+    if [ "$has_display" = no ]; then
+        say "No display found: taking a screenshot of the page in headless Chromium"
+        /usr/bin/python3 tools/web_capture.py build/web build/capture/web.png
+        echo "    build/capture/web.png        the page after holding Up for a moment"
+    fi
+    say "Serving build/web at http://127.0.0.1:8000/ : open it in a browser (Ctrl+C stops)"
+    exec /usr/bin/python3 -m http.server 8000 --bind 127.0.0.1 --directory build/web
 fi
 
 say "Checking packages"

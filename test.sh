@@ -29,6 +29,34 @@ for picture in build/capture/start.png build/capture/spinning.gif; do
     [ -s "$picture" ] || { say "./run.sh left no $picture"; exit 1; }
 done
 
+# The browser page: the GL subset's own checks, then the page itself in headless Chromium against
+# the native steady frame the render tests saved; and ./run.sh web leaving its screenshot.
+say "Building the web page (preset web) and testing it in headless Chromium"
+ensure_packages "${SKORVANE_WEB_PACKAGES[@]}" "${SKORVANE_WEB_TEST_PACKAGES[@]}"
+cmake --preset web >/dev/null
+cmake --build --preset web -j"$(nproc)"
+cmake -S tests/web -B build/gl-check \
+    -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake >/dev/null
+cmake --build build/gl-check -j"$(nproc)"
+ctest --test-dir build/gl-check --output-on-failure
+/usr/bin/python3 tests/web/page_test.py build/web build/default/pictures/frame.png
+rm -f build/capture/web.png
+env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
+run_web=$!
+served=no
+for _ in $(seq 600); do
+    kill -0 "$run_web" 2>/dev/null || break
+    if [ -s build/capture/web.png ] && /usr/bin/python3 -c "import urllib.request as u; \
+            u.urlopen('http://127.0.0.1:8000/skorvane.wasm', timeout=5)" 2>/dev/null; then
+        served=yes
+        break
+    fi
+    sleep 0.5
+done
+kill "$run_web" 2>/dev/null || true
+wait "$run_web" 2>/dev/null || true
+[ "$served" = yes ] || { cat build/run-web.log; say "./run.sh web left no screenshot or served nothing"; exit 1; }
+
 # The whole suite again with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer,
 # including the fault sweep (FaultSweep.*), where every platform call of a session fails once in
 # turn, and the end-to-end runs of the real program. First a check that the build really is

@@ -11,6 +11,13 @@ SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdo
     imagemagick libx11-dev desktop-file-utils
     valgrind clang-tidy cppcheck libbenchmark-dev libglm-dev python3)
 
+# To build the browser page (./run.sh web): Debian's Emscripten, which brings its own clang, node
+# and binaryen, and serves nothing from the internet.
+SKORVANE_WEB_PACKAGES=(cmake make emscripten python3)
+# To look at and test the page: headless Chromium driven over the DevTools protocol, and the
+# caption face the native build uses.
+SKORVANE_WEB_TEST_PACKAGES=(chromium python3-websocket fonts-liberation2)
+
 say() { printf '==> %s\n' "$*"; }
 
 missing_packages() {

@@ -1,0 +1,89 @@
+#!/usr/bin/python3
+"""Figures of the browser page, measured in headless Chromium; nothing here is a test.
+
+    /usr/bin/python3 bench/web_bench.py [BUILD_DIR] [SECONDS]        (build/web, 10)
+
+  size         skorvane.wasm + skorvane.js of the build, in bytes
+  fps          frames the demo presents per second, against a bare WebGL 1 page that only clears
+               its canvas on every animation frame, loaded into the same browser in the same run
+  first frame  page load (navigation start) to the demo's first present, median of five loads
+
+Build the release page first: cmake --preset web && cmake --build --preset web
+"""
+
+import os
+import shutil
+import statistics
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
+from browser import Browser  # noqa: E402
+
+BARE_PAGE = """<!doctype html>
+<html><head><meta charset="utf-8"><title>bare WebGL</title></head>
+<body style="margin:0;padding:16px;background:#1c1c1c">
+<canvas id="canvas" width="800" height="600"></canvas>
+<script>
+  const gl = document.getElementById('canvas').getContext('webgl',
+      {alpha: false, depth: true, antialias: false});
+  window.framesPresented = 0;
+  function frame() {
+    gl.clearColor(0.2, 0.2, 0.2, 1);
+    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+    window.framesPresented++;
+    requestAnimationFrame(frame);
+  }
+  requestAnimationFrame(frame);
+</script></body></html>
+"""
+
+# Frames counted over a window of the page's own clock, after a second to settle.
+RATE = """new Promise(done => setTimeout(() => {
+    const count = () => %s;
+    const f0 = count(), t0 = performance.now();
+    setTimeout(() => done((count() - f0) * 1000 / (performance.now() - t0)), %d);
+}, 1000))"""
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
+    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
+    sizes = {name: os.path.getsize(os.path.join(build, name))
+             for name in ("skorvane.wasm", "skorvane.js")}
+    site = tempfile.mkdtemp(prefix="skorvane-web-bench-")
+    try:
+        for name in os.listdir(build):
+            if os.path.isfile(os.path.join(build, name)):
+                shutil.copy(os.path.join(build, name), site)
+        with open(os.path.join(site, "bare.html"), "w") as f:
+            f.write(BARE_PAGE)
+        with Browser(serve_dir=site, timeout=seconds + 60) as b:
+            first_frames = []
+            for _ in range(5):
+                b.open(b.url("index.html"))
+                first_frames.append(b.wait_for("Module.firstPresentTime", timeout=60))
+            demo = b.evaluate(RATE % ("Module.framesPresented", seconds * 1000),
+                              timeout=seconds + 30)
+            b.open(b.url("bare.html"))
+            bare = b.evaluate(RATE % ("window.framesPresented", seconds * 1000),
+                              timeout=seconds + 30)
+            b.open(b.url("index.html"))
+            demo_again = b.evaluate(RATE % ("Module.framesPresented", seconds * 1000),
+                                    timeout=seconds + 30)
+    finally:
+        shutil.rmtree(site, ignore_errors=True)
+    demo_fps = (demo + demo_again) / 2
+    print("| figure | value | reference |")
+    print("|---|---|---|")
+    print("| skorvane.wasm + skorvane.js | %d + %d = %d bytes (%.1f kB) | goal at most 250 kB |"
+          % (sizes["skorvane.wasm"], sizes["skorvane.js"], sum(sizes.values()),
+             sum(sizes.values()) / 1000.0))
+    print("| frames per second | %.1f (two runs: %.1f, %.1f) | bare WebGL clear page %.1f: "
+          "ratio %.2f (goal at least 0.9) |" % (demo_fps, demo, demo_again, bare, demo_fps / bare))
+    print("| page load to first frame | median %.0f ms (of %s) | |"
+          % (statistics.median(first_frames), ", ".join("%.0f" % t for t in first_frames)))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,218 @@
+// OpenGL on the canvas: ChoosePixelFormat and SetPixelFormat, the WGL context calls over WebGL 1
+// contexts (the fixed-function GL the program draws with is web_gl's, attached to each context),
+// SwapBuffers, wglGetProcAddress, the layer's wglSwapIntervalEXT and its extension string. A
+// browser presents what was drawn when the page's script hands control back, once per animation
+// frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that is the refresh
+// pacing swap control gives natively. Shared contexts, layered planes and the WGL_ARB_pixel_format
+// family are not offered.
+#include "platform/web/web_internal.h"
+
+#include "platform/web/web_gl.h"
+
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using webplatform::state;
+
+// The only pixel format the canvas has: RGB 8-8-8 with a depth buffer, double-buffered.
+constexpr int canvasPixelFormat = 1;
+constexpr int canvasDepthBits = 24;
+
+// Resolves on the count-th animation frame from now; the page shows the frame just drawn at the
+// first of them. A hidden page gets no animation frames, so becoming hidden (or being hidden
+// already) ends the wait at once: the program must still see the minimised window in its queue.
+// (clang-format would split the JavaScript arrows.)
+// clang-format off
+EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
+    // Counted for tests and benchmarks, which cannot see inside the program.
+    Module.framesPresented = (Module.framesPresented || 0) + 1;
+    Module.firstPresentTime = Module.firstPresentTime || performance.now();
+    for (let i = 0; i < count && !document.hidden; ++i) {
+        await new Promise(resolve => {
+            const done = () => {
+                document.removeEventListener('visibilitychange', done);
+                resolve();
+            };
+            document.addEventListener('visibilitychange', done);
+            requestAnimationFrame(done);
+        });
+    }
+    if (document.hidden) {
+        await new Promise(resolve => setTimeout(resolve, 0));
+    }
+});
+// clang-format on
+
+HWND__* windowOfDc(HDC dc) {
+    return webplatform::liveDc(dc) ? webplatform::liveWindow(dc->window) : nullptr;
+}
+
+HGLRC__* liveContext(HGLRC context) {
+    const auto& contexts = state().contexts;
+    return std::find(contexts.begin(), contexts.end(), context) != contexts.end() ? context
+                                                                                  : nullptr;
+}
+
+BOOL WINAPI swapIntervalEXT(int interval) {
+    if (interval < 0) {
+        return FALSE;
+    }
+    // Nothing is presented between animation frames, so an interval of 0 waits for one as well.
+    state().swapInterval = std::max(interval, 1);
+    return TRUE;
+}
+
+int WINAPI getSwapIntervalEXT() {
+    return state().swapInterval;
+}
+
+// Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
+template <typename Function> PROC asProc(Function* function) {
+    return reinterpret_cast<PROC>(reinterpret_cast<void (*)()>(function));
+}
+
+void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
+    emscripten_webgl_make_context_current(context);
+}
+
+} // namespace
+
+using namespace webplatform;
+
+int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
+    if (windowOfDc(dc) == nullptr || format == nullptr || format->iPixelType != PFD_TYPE_RGBA) {
+        return 0;
+    }
+    // A WebGL canvas without alpha has no stencil buffer unless asked, and depth is promised only
+    // as "at least 16 bits"; the context checks what it really got.
+    if (format->cColorBits > 32 || format->cAlphaBits > 0 || format->cDepthBits > canvasDepthBits ||
+        format->cStencilBits > 0) {
+        return 0;
+    }
+    return canvasPixelFormat;
+}
+
+BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
+    HWND__* window = windowOfDc(dc);
+    if (window == nullptr || index != canvasPixelFormat) {
+        return FALSE;
+    }
+    if (window->pixelFormat != 0) {
+        return window->pixelFormat == index ? TRUE : FALSE; // a window's format is set once
+    }
+    window->pixelFormat = index;
+    window->formatDepthBits = format != nullptr ? format->cDepthBits : 0;
+    return TRUE;
+}
+
+HGLRC WINAPI wglCreateContext(HDC dc) {
+    HWND__* window = windowOfDc(dc);
+    if (window == nullptr || window->pixelFormat == 0) {
+        return nullptr;
+    }
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_TRUE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;
+    attributes.premultipliedAlpha = EM_FALSE;
+    attributes.preserveDrawingBuffer = EM_FALSE;
+    attributes.majorVersion = 1;
+    attributes.minorVersion = 0;
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+        emscripten_webgl_create_context("#canvas", &attributes);
+    if (context <= 0) {
+        state().failure = "WebGL is not available in this browser";
+        return nullptr;
+    }
+    // WGL does not make a new context current, so the previous one is put back afterwards.
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE previous = emscripten_webgl_get_current_context();
+    makeCurrent(context);
+    const int depthBits = static_cast<int>(emscripten_webgl_get_parameter_d(GL_DEPTH_BITS));
+    bool attached = false;
+    if (depthBits < window->formatDepthBits) {
+        state().failure = "WebGL gave a depth buffer of " + std::to_string(depthBits) + " bits";
+    } else if (!(attached = webGlAttach())) {
+        state().failure = std::string("WebGL could not be set up: ") + webGlFailure();
+    }
+    if (!attached) {
+        emscripten_webgl_destroy_context(context);
+        makeCurrent(previous);
+        return nullptr;
+    }
+    makeCurrent(previous);
+    auto* record = new HGLRC__;
+    record->context = context;
+    state().contexts.push_back(record);
+    return record;
+}
+
+BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
+    if (context == nullptr) {
+        makeCurrent(0);
+        state().current = nullptr;
+        return TRUE;
+    }
+    HWND__* window = windowOfDc(dc);
+    if (window == nullptr || window->pixelFormat == 0 || liveContext(context) == nullptr ||
+        emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
+        return FALSE;
+    }
+    state().current = context;
+    return TRUE;
+}
+
+BOOL WINAPI wglDeleteContext(HGLRC context) {
+    if (liveContext(context) == nullptr) {
+        return FALSE;
+    }
+    if (context == state().current) {
+        wglMakeCurrent(nullptr, nullptr); // WGL releases a current context before deleting it
+    }
+    // The subset's buffers and shaders belong to the context, so they go while it is current.
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE previous = emscripten_webgl_get_current_context();
+    makeCurrent(context->context);
+    webGlDetach();
+    makeCurrent(previous == context->context ? 0 : previous);
+    emscripten_webgl_destroy_context(context->context);
+    auto& contexts = state().contexts;
+    contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
+    delete context;
+    return TRUE;
+}
+
+BOOL WINAPI SwapBuffers(HDC dc) {
+    HWND__* window = windowOfDc(dc);
+    if (window == nullptr || window->pixelFormat == 0) {
+        return FALSE;
+    }
+    if (state().current != nullptr) {
+        webGlFlush();
+    }
+    waitForAnimationFrames(state().swapInterval);
+    noteHandBack();
+    return TRUE;
+}
+
+PROC WINAPI wglGetProcAddress(LPCSTR name) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    if (std::strcmp(name, "wglSwapIntervalEXT") == 0) {
+        return asProc(&swapIntervalEXT);
+    }
+    if (std::strcmp(name, "wglGetSwapIntervalEXT") == 0) {
+        return asProc(&getSwapIntervalEXT);
+    }
+    return nullptr; // the GL subset has no extensions to look up
+}
+
+const char* platformExtensionString() {
+    return "WGL_EXT_swap_control";
+}

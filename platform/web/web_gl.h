@@ -1,0 +1,25 @@
+// The program's OpenGL 1.1 for the browser, over WebGL 1, without Emscripten's legacy GL
+// emulation. The gl* functions of <GL/gl.h> and gluPerspective of <GL/glu.h> that Skorvane calls
+// (those of scene/, render/ and shell/, plus glBitmap, glNewList/glEndList, glPixelStorei and
+// glGetError for the glyph lists) are defined in web_gl*.cpp with GL 1.1's semantics: matrix
+// stacks 32/32/10 deep with GL_STACK_OVERFLOW/UNDERFLOW, immediate GL_QUADS and GL_LINES with the
+// current colour as GL keeps it, wide lines as GL rasterises them, display lists, glListBase and
+// glCallLists(GL_UNSIGNED_BYTE), the attribute stack for GL_LIST_BIT, glRasterPos2f with its valid
+// flag, glBitmap, depth test, clears, GL errors. No other GL call exists; where a call of the set
+// takes values the program never passes (other primitive modes, list name types, capabilities,
+// pixel-store parameters) it raises GL_INVALID_ENUM. glGetString answers vendor "Skorvane",
+// version "1.1 Skorvane WebGL" and an empty extension string.
+// The rest of the web layer only attaches, detaches and flushes it.
+#pragma once
+
+// After the WebGL 1 context (depth 24, antialias off, alpha off) is current: compiles the
+// shaders, makes the buffers, and resets every GL state to GL's initial values (the viewport to
+// the canvas size, no display lists). False on failure; the GL calls are then no-ops.
+bool webGlAttach();
+// The reason the last webGlAttach failed (WebGL's shader or program log), or "".
+const char* webGlFailure();
+// Releases the GL objects and forgets the display lists; before the context is destroyed.
+// Afterwards every gl* call is a no-op and glGetString answers null, as without a current context.
+void webGlDetach();
+// Draws whatever is batched; called before a frame is presented.
+void webGlFlush();

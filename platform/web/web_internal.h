@@ -1,0 +1,111 @@
+// The browser layer's one state record, the handle records behind the Win32 names of win32_api.h
+// and the few helpers its files share. The window is the page's canvas (id "canvas"); there is
+// only ever one. Nothing outside platform/web/ includes this header.
+#pragma once
+
+#include "platform/sdl/win32_api.h"
+
+#include <emscripten/html5.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// A device context: the screen's (no window) or the one the window owns, as with CS_OWNDC.
+struct HDC__ {
+    HWND__* window = nullptr;
+    HFONT__* font = nullptr; // the selected font; starts as the stock font
+};
+
+struct HWND__ {
+    std::string className;
+    HINSTANCE classInstance = nullptr;
+    WNDPROC procedure = nullptr;
+    HDC__ dc;
+    bool visible = false;
+    bool minimised = false;
+    int clientWidth = 0; // as last reported in WM_SIZE
+    int clientHeight = 0;
+    int pixelFormat = 0;     // set once by SetPixelFormat
+    int formatDepthBits = 0; // the depth the pixel format was chosen for
+};
+
+struct HGLRC__ {
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
+};
+
+struct HFONT__ {
+    int height = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    std::string faceName;
+    bool stock = false;
+    int selectionCount = 0;
+};
+
+namespace webplatform {
+
+struct WindowClass {
+    std::string name;
+    HINSTANCE instance = nullptr;
+    WNDPROC procedure = nullptr;
+    ATOM atom = 0;
+};
+
+// What the page's event handlers saw since the message queue last looked.
+struct PageEvent {
+    enum Kind { key, hidden, shown } kind = key;
+    UINT message = 0; // WM_KEYDOWN/WM_KEYUP/WM_SYSKEYDOWN/WM_SYSKEYUP for keys
+    WPARAM virtualKey = 0;
+    LPARAM keyData = 0;
+};
+
+struct State {
+    // Window manager
+    std::vector<WindowClass> classes;
+    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    HWND__* window = nullptr;
+    HWND focused = nullptr;
+    int cursorCounter = 0;
+    // Device contexts and fonts
+    HDC__ screenDc;
+    HFONT__ stockFont;
+    std::vector<HFONT__*> fonts;
+    // Message queue
+    std::deque<PageEvent> pageEvents;
+    std::deque<MSG> postedMessages;
+    bool quitPosted = false;
+    int quitCode = 0;
+    bool messageBoxShowing = false;
+    double lastHandBack = 0.0; // when control last went back to the browser (ms)
+    // Contexts and swapping
+    std::vector<HGLRC__*> contexts;
+    HGLRC current = nullptr;
+    int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
+    // Why the last context could not be made, for the page's closing notice.
+    std::string failure;
+};
+
+State& state();
+
+// Registers the page's event handlers and starts the record afresh; shutdown removes them and
+// releases what the program left behind.
+void init();
+void shutdown();
+
+HWND__* liveWindow(HWND window);
+LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
+void dropQueuedMessages(HWND__* window);
+// Turns what the page's handlers saw into messages; called by PeekMessageA.
+void pumpPageEvents();
+void noteHandBack(); // the browser just had control: no yield is due for a while
+
+bool liveDc(HDC dc);
+bool liveFont(const void* object);
+void selectFont(HDC__* dc, HFONT__* font);
+BOOL deleteFont(HFONT__* font);
+
+// The canvas' drawing-buffer size, which is the window's client size.
+void canvasSize(int& width, int& height);
+
+} // namespace webplatform

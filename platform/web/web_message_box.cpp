@@ -1,0 +1,60 @@
+// MessageBoxA as a dialog on the page: caption, text, and OK or Yes/No buttons, waited for
+// (through ASYNCIFY) until one is pressed, as a modal box waits on Windows. Every box is also
+// written to the console as an error, so it shows where page errors are looked for. Other button
+// sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) and the icons are not offered.
+#include "platform/web/web_internal.h"
+
+#include <emscripten/emscripten.h>
+
+namespace {
+
+constexpr UINT buttonMask = 0x0000000F;
+
+// The box stays on the page until a button is pressed; the Yes or OK button has the focus, so
+// Enter answers with it, as on Windows.
+// (clang-format would split the JavaScript arrows.)
+// clang-format off
+EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, bool yesNo), {
+    const captionText = UTF8ToString(caption);
+    const bodyText = UTF8ToString(text);
+    console.error(captionText + ': ' + bodyText);
+    const box = document.createElement('div');
+    box.className = 'message-box';
+    box.setAttribute('role', 'alertdialog');
+    const heading = document.createElement('h2');
+    heading.textContent = captionText;
+    const message = document.createElement('p');
+    message.textContent = bodyText;
+    box.append(heading, message);
+    const answers = yesNo ? [ [ 'Yes', 6 ], [ 'No', 7 ] ] : [[ 'OK', 1 ]];
+    const answer = await new Promise(resolve => {
+        for (const choice of answers) {
+            const label = choice[0];
+            const result = choice[1];
+            const button = document.createElement('button');
+            button.textContent = label;
+            button.dataset.result = String(result);
+            button.addEventListener('click', () => resolve(result));
+            box.appendChild(button);
+        }
+        document.body.appendChild(box);
+        box.querySelector('button').focus();
+    });
+    box.remove();
+    return answer;
+});
+// clang-format on
+
+} // namespace
+
+using namespace webplatform;
+
+int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
+    const char* shownText = text != nullptr ? text : "";
+    const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
+    state().messageBoxShowing = true;
+    const int answer = showMessageBox(shownCaption, shownText, (type & buttonMask) == MB_YESNO);
+    state().messageBoxShowing = false;
+    noteHandBack();
+    return answer;
+}

@@ -1,0 +1,368 @@
+// The layer's state record with its init and shutdown, and the message queue over the page's
+// events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows virtual-key codes (auto-repeat as
+// repeated WM_KEYDOWN), the page being hidden or shown becomes the window being minimised or
+// restored, and a change of the canvas' size becomes WM_SIZE. As on Windows, key messages are
+// posted and come back from PeekMessageA, while size and activation messages go straight to the
+// window procedure. PeekMessageA never blocks, but it hands control back to the browser when the
+// program has not done so for a while, because a loop that polls without presenting (the minimised
+// demo) would otherwise freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a
+// page has no close box) are not translated.
+#include "platform/web/web_internal.h"
+
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+using webplatform::PageEvent;
+using webplatform::state;
+
+// How long the program may poll without giving the browser a turn, and how long that turn is.
+constexpr double pollWithoutHandBackMs = 10.0;
+constexpr unsigned int handBackMs = 10;
+
+struct NamedKey {
+    const char* code; // KeyboardEvent.code, the key's place on a US keyboard
+    WPARAM virtualKey;
+};
+
+// Keys other than letters and digits, by their place, with the codes Windows gives them.
+constexpr NamedKey namedKeys[] = {
+    {"Escape", VK_ESCAPE},
+    {"ArrowLeft", VK_LEFT},
+    {"ArrowUp", VK_UP},
+    {"ArrowRight", VK_RIGHT},
+    {"ArrowDown", VK_DOWN},
+    {"Enter", VK_RETURN},
+    {"NumpadEnter", VK_RETURN},
+    {"Tab", VK_TAB},
+    {"Backspace", VK_BACK},
+    {"Space", VK_SPACE},
+    {"ShiftLeft", VK_SHIFT},
+    {"ShiftRight", VK_SHIFT},
+    {"ControlLeft", VK_CONTROL},
+    {"ControlRight", VK_CONTROL},
+    {"AltLeft", VK_MENU},
+    {"AltRight", VK_MENU},
+    {"Pause", VK_PAUSE},
+    {"CapsLock", VK_CAPITAL},
+    {"PageUp", VK_PRIOR},
+    {"PageDown", VK_NEXT},
+    {"End", VK_END},
+    {"Home", VK_HOME},
+    {"Insert", VK_INSERT},
+    {"Delete", VK_DELETE},
+    {"PrintScreen", 0x2C},
+    {"MetaLeft", 0x5B},
+    {"MetaRight", 0x5C},
+    {"ContextMenu", 0x5D},
+    {"NumLock", 0x90},
+    {"ScrollLock", 0x91},
+    {"Numpad0", 0x60},
+    {"NumpadMultiply", 0x6A},
+    {"NumpadAdd", 0x6B},
+    {"NumpadSubtract", 0x6D},
+    {"NumpadDecimal", 0x6E},
+    {"NumpadDivide", 0x6F},
+    {"Semicolon", 0xBA},
+    {"Equal", 0xBB},
+    {"Comma", 0xBC},
+    {"Minus", 0xBD},
+    {"Period", 0xBE},
+    {"Slash", 0xBF},
+    {"Backquote", 0xC0},
+    {"BracketLeft", 0xDB},
+    {"Backslash", 0xDC},
+    {"BracketRight", 0xDD},
+    {"Quote", 0xDE},
+};
+
+bool isAsciiAlnum(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The Windows virtual-key code of a key, or 0 for keys Windows has no code for (dropped).
+WPARAM virtualKey(const EmscriptenKeyboardEvent& event) {
+    // Letters and digits follow the keyboard layout, as Windows' codes do.
+    if (isAsciiAlnum(event.key[0]) && event.key[1] == '\0') {
+        return static_cast<WPARAM>(upper(event.key[0]));
+    }
+    const char* code = event.code;
+    if (std::strncmp(code, "Key", 3) == 0 && code[3] >= 'A' && code[3] <= 'Z' && code[4] == '\0') {
+        return static_cast<WPARAM>(code[3]);
+    }
+    if (std::strncmp(code, "Digit", 5) == 0 && code[5] >= '0' && code[5] <= '9' &&
+        code[6] == '\0') {
+        return static_cast<WPARAM>(code[5]);
+    }
+    if (std::strncmp(code, "Numpad", 6) == 0 && code[6] >= '1' && code[6] <= '9' &&
+        code[7] == '\0') {
+        return 0x60 + static_cast<WPARAM>(code[6] - '0');
+    }
+    if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
+        const int number = code[2] == '\0' ? code[1] - '0'
+                           : (code[2] >= '0' && code[2] <= '2' && code[3] == '\0')
+                               ? 10 * (code[1] - '0') + (code[2] - '0')
+                               : 0;
+        if (number >= 1 && number <= 12) {
+            return VK_F1 + static_cast<WPARAM>(number - 1);
+        }
+    }
+    for (const NamedKey& named : namedKeys) {
+        if (std::strcmp(code, named.code) == 0) {
+            return named.virtualKey;
+        }
+    }
+    return 0;
+}
+
+// Keys that would scroll or otherwise act on the page while the demo has it.
+bool pageWouldAct(WPARAM key) {
+    return key == VK_LEFT || key == VK_UP || key == VK_RIGHT || key == VK_DOWN ||
+           key == VK_ESCAPE || key == VK_SPACE || key == VK_PRIOR || key == VK_NEXT ||
+           key == VK_HOME || key == VK_END;
+}
+
+EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
+    HWND__* window = state().window;
+    if (window == nullptr || !window->visible || state().messageBoxShowing) {
+        return EM_FALSE; // a message box's buttons keep their keys
+    }
+    const WPARAM key = virtualKey(*event);
+    if (key == 0) {
+        return EM_FALSE;
+    }
+    const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
+    // While Alt is held Windows reports keys as system keys, which the program does not record.
+    const bool alt = event->altKey || key == VK_MENU;
+    PageEvent entry;
+    entry.kind = PageEvent::key;
+    entry.message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+    entry.virtualKey = key;
+    // lParam as Windows fills it: repeat count 1, previous state and transition.
+    DWORD keyData = 1u;
+    if (!down || event->repeat) {
+        keyData |= 1u << 30;
+    }
+    if (!down) {
+        keyData |= 1u << 31;
+    }
+    entry.keyData = static_cast<LPARAM>(keyData);
+    state().pageEvents.push_back(entry);
+    // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
+    const bool shortcut = event->ctrlKey || event->metaKey;
+    return pageWouldAct(key) && !shortcut ? EM_TRUE : EM_FALSE;
+}
+
+EM_BOOL onVisibilityChange(int /*eventType*/, const EmscriptenVisibilityChangeEvent* event,
+                           void* /*userData*/) {
+    PageEvent entry;
+    entry.kind = event->hidden ? PageEvent::hidden : PageEvent::shown;
+    state().pageEvents.push_back(entry);
+    return EM_FALSE;
+}
+
+DWORD messageTime() {
+    return static_cast<DWORD>(emscripten_get_now());
+}
+
+void sendSizeIfChanged(HWND__* window) {
+    int width = 0;
+    int height = 0;
+    webplatform::canvasSize(width, height);
+    if (width != window->clientWidth || height != window->clientHeight) {
+        window->clientWidth = width;
+        window->clientHeight = height;
+        webplatform::sendMessage(window, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
+    }
+}
+
+void sendMinimised(HWND__* window) {
+    if (window->minimised) {
+        return;
+    }
+    window->minimised = true;
+    window->clientWidth = 0;
+    window->clientHeight = 0;
+    webplatform::sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0);
+    if ((window = webplatform::liveWindow(window)) != nullptr) {
+        webplatform::sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
+    }
+}
+
+void sendRestored(HWND__* window) {
+    if (!window->minimised) {
+        return;
+    }
+    window->minimised = false;
+    webplatform::sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
+    if ((window = webplatform::liveWindow(window)) != nullptr) {
+        sendSizeIfChanged(window);
+    }
+}
+
+void translate(const PageEvent& event) {
+    HWND__* window = state().window;
+    if (window == nullptr) {
+        return;
+    }
+    switch (event.kind) {
+    case PageEvent::key:
+        state().postedMessages.push_back(
+            {window, event.message, event.virtualKey, event.keyData, messageTime(), {}});
+        break;
+    case PageEvent::hidden:
+        if (window->visible) {
+            sendMinimised(window);
+        }
+        break;
+    case PageEvent::shown:
+        if (window->visible) {
+            sendRestored(window);
+        }
+        break;
+    }
+}
+
+bool matchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
+    if (window != nullptr && message.hwnd != window) {
+        return false;
+    }
+    return (filterMin == 0 && filterMax == 0) ||
+           (message.message >= filterMin && message.message <= filterMax);
+}
+
+} // namespace
+
+namespace webplatform {
+
+namespace {
+
+State layerState; // all of the layer's memory, started by init() and released by shutdown()
+
+} // namespace
+
+State& state() {
+    return layerState;
+}
+
+void init() {
+    state() = State{};
+    state().stockFont.stock = true;
+    state().stockFont.weight = FW_BOLD; // the system font is a bold face
+    state().screenDc.font = &state().stockFont;
+    state().lastHandBack = emscripten_get_now();
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
+    // A page opened in a background tab is hidden from the start and gets no change event.
+    EmscriptenVisibilityChangeEvent visibility;
+    if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
+        visibility.hidden) {
+        onVisibilityChange(EMSCRIPTEN_EVENT_VISIBILITYCHANGE, &visibility, nullptr);
+    }
+}
+
+void shutdown() {
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
+    // What a program left behind (it releases everything itself) goes with the page.
+    for (HGLRC__* context : state().contexts) {
+        emscripten_webgl_destroy_context(context->context);
+        delete context;
+    }
+    for (HFONT__* font : state().fonts) {
+        delete font;
+    }
+    delete state().window;
+    state() = State{};
+}
+
+void noteHandBack() {
+    state().lastHandBack = emscripten_get_now();
+}
+
+void pumpPageEvents() {
+    // Handlers only queue; the procedure runs here, on the program's own call path, as with SDL.
+    while (!state().pageEvents.empty()) {
+        const PageEvent event = state().pageEvents.front();
+        state().pageEvents.pop_front();
+        translate(event);
+    }
+    HWND__* window = state().window;
+    if (window != nullptr && !window->minimised) {
+        sendSizeIfChanged(window);
+    }
+}
+
+void dropQueuedMessages(HWND__* window) {
+    auto& posted = state().postedMessages;
+    const auto forWindow = [window](const MSG& message) { return message.hwnd == window; };
+    posted.erase(std::remove_if(posted.begin(), posted.end(), forWindow), posted.end());
+}
+
+} // namespace webplatform
+
+using namespace webplatform;
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
+    if (msg == nullptr) {
+        return FALSE;
+    }
+    if (emscripten_get_now() - state().lastHandBack >= pollWithoutHandBackMs) {
+        emscripten_sleep(handBackMs); // the page's events are handled during this turn
+        noteHandBack();
+    }
+    pumpPageEvents();
+    auto& posted = state().postedMessages;
+    for (auto it = posted.begin(); it != posted.end(); ++it) {
+        if (matchesFilter(*it, window, filterMin, filterMax)) {
+            *msg = *it;
+            if (removeMsg & PM_REMOVE) {
+                posted.erase(it);
+            }
+            return TRUE;
+        }
+    }
+    // WM_QUIT belongs to the thread, not to a window, and comes once the posted ones are gone.
+    const MSG quit{nullptr, WM_QUIT, static_cast<WPARAM>(state().quitCode), 0, messageTime(), {}};
+    if (state().quitPosted && window == nullptr &&
+        matchesFilter(quit, nullptr, filterMin, filterMax)) {
+        *msg = quit;
+        if (removeMsg & PM_REMOVE) {
+            state().quitPosted = false;
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG* msg) {
+    // Character messages are not produced; the result says whether it was a key message.
+    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) ? TRUE
+                                                                                           : FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr) {
+        return 0;
+    }
+    return sendMessage(liveWindow(msg->hwnd), msg->message, msg->wParam, msg->lParam);
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+    state().quitPosted = true;
+    state().quitCode = exitCode;
+}
+
+LRESULT WINAPI DefWindowProcA(HWND /*window*/, UINT /*message*/, WPARAM /*wParam*/,
+                              LPARAM /*lParam*/) {
+    return 0;
+}

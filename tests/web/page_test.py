@@ -1,0 +1,354 @@
+#!/usr/bin/python3
+"""The browser page in a real headless Chromium, driven as a person would drive it.
+
+    /usr/bin/python3 tests/web/page_test.py [BUILD_DIR] [REFERENCE_PNG]
+
+BUILD_DIR is the web preset's output (build/web); REFERENCE_PNG is the steady frame the native
+render tests save (build/default/pictures/frame.png). Prints one line per check and
+"N passed, N failed"; exits non-zero when any check failed.
+"""
+
+import base64
+import math
+import os
+import struct
+import sys
+import time
+import zlib
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from browser import Browser, BrowserError  # noqa: E402
+
+WIDTH, HEIGHT = 800, 600
+GREEN = (0, 255, 0)
+# Eye-space to canvas: the program's 45 degree perspective on a 600-pixel-high viewport.
+FOCAL = (HEIGHT / 2) / math.tan(math.radians(22.5))
+CAPTIONS = [(-0.8, "Created using Quillon"),
+            (-1.0, "This has been designed in anticipation to add to my project gh"),
+            (-1.2, "Quenz's Matrix Demonstration using own matrices")]
+
+results = []
+
+
+def check(name, ok, detail=""):
+    results.append(bool(ok))
+    print("%s  %s%s" % ("ok  " if ok else "FAIL", name, "  (%s)" % (detail,) if detail else ""))
+    sys.stdout.flush()
+
+
+# ---- pictures -----------------------------------------------------------------------------------
+
+def read_png(data):
+    """Rows of (r, g, b) tuples from an 8-bit RGB or RGBA, non-interlaced PNG."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, chunks, header = 8, [], None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            chunks.append(body)
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, "unsupported PNG"
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(b"".join(chunks))
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride if kind else 0):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            corner = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else up if pb <= pc
+                                      else corner)) & 255
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        previous = line
+    return rows
+
+
+def canvas_picture(b):
+    """The canvas' 800 x 600 pixels, cut out of a screenshot of the page."""
+    left, top = b.evaluate("(r => [r.left, r.top])"
+                           "(document.getElementById('canvas').getBoundingClientRect())")
+    shot = b.send("Page.captureScreenshot", format="png",
+                  clip={"x": left, "y": top, "width": WIDTH, "height": HEIGHT, "scale": 1})
+    return read_png(base64.b64decode(shot["data"]))
+
+
+def eye_to_canvas(x, y, z):
+    return WIDTH / 2 + x * FOCAL / -z, HEIGHT / 2 - y * FOCAL / -z
+
+
+def near(pixel, colour, tolerance=2):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def root_angle(picture):
+    """Turn of the whole picture in degrees (clockwise on the screen, modulo 90), from the four
+    white connector lines leaving the root cube."""
+    sine = cosine = 0.0
+    for step in range(1440):
+        phi = 2 * math.pi * step / 1440
+        x, y = 400 + 45 * math.cos(phi), 300 + 45 * math.sin(phi)
+        if all(c >= 230 for c in picture[int(round(y))][int(round(x))]):
+            sine += math.sin(4 * phi)
+            cosine += math.cos(4 * phi)
+    return math.degrees(math.atan2(sine, cosine)) / 4
+
+
+def angle_difference(a, b):
+    return (a - b + 45) % 90 - 45
+
+
+def patch_changes(before, after, centre, half):
+    cx, cy = int(round(centre[0])), int(round(centre[1]))
+    return sum(1 for y in range(cy - half, cy + half) for x in range(cx - half, cx + half)
+               if not near(before[y][x], after[y][x]))
+
+
+def caption_boxes():
+    """Canvas rectangles (left, top, right, bottom) that hold each caption line."""
+    boxes = []
+    for y, text in CAPTIONS:
+        rx, ry = eye_to_canvas(-1.6, y, -3)
+        boxes.append((int(rx) - 4, int(ry) - 20, int(rx) + 11 * len(text) + 8, int(ry) + 8))
+    return boxes
+
+
+def in_boxes(x, y, boxes):
+    return any(l <= x < r and t <= y < b for l, t, r, b in boxes)
+
+
+def green_extent(picture, box):
+    l, t, r, b = box
+    points = [(x, y) for y in range(t, b) for x in range(l, r) if picture[y][x] == GREEN]
+    if not points:
+        return None
+    xs = [p[0] for p in points]
+    # Rows of text have many green pixels; an edge-on green cube face at most one per row.
+    ys = [y for y in range(t, b) if sum(1 for p in points if p[1] == y) >= 3]
+    return min(xs), max(xs), min(ys, default=-1), max(ys, default=-1), len(points)
+
+
+# ---- the checks ---------------------------------------------------------------------------------
+
+def frames(b):
+    return b.evaluate("Module.framesPresented || 0")
+
+
+def wait_frames(b, count):
+    start = frames(b)
+    b.wait_for("(Module.framesPresented || 0) >= %d" % (start + count), timeout=20)
+
+
+def hold(b, key, seconds):
+    """Holds a key as a finger does: one keydown, auto-repeats, one keyup. Returns the frames
+    presented meanwhile."""
+    start = frames(b)
+    b.key_down(key)
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(0.03)
+        b.key_down(key, repeat=True)
+    b.key_up(key)
+    return frames(b) - start
+
+
+def first_picture(b, reference):
+    wait_frames(b, 3)  # the first frame after a resize sits 40 units away, later ones 43
+    picture = canvas_picture(b)
+    boxes = caption_boxes()
+    same = total = 0
+    for y in range(HEIGHT):
+        for x in range(WIDTH):
+            if not in_boxes(x, y, boxes):
+                total += 1
+                same += near(picture[y][x], reference[y][x])
+    check("steady picture equals the native frame outside the captions",
+          same >= 0.99 * total, "%.3f%% of %d pixels equal" % (100.0 * same / total, total))
+    for box, (_, text) in zip(boxes, CAPTIONS):
+        web, native = green_extent(picture, box), green_extent(reference, box)
+        ok = web is not None and native is not None and \
+            all(abs(w - n) <= 1 for w, n in zip(web[:4], native[:4]))
+        # x: where the first glyph starts and the last ends, which only the same advance gives
+        check("caption %r: same place, green and advance as native" % text[:20], ok,
+              "web x, x, y, y, count %s; native %s" % (web, native))
+    return picture
+
+
+def spinning_keys(b, steady):
+    # Positions in the steady picture: the right level-one cube, its right child and that one's
+    # right child (the smallest cubes turn in place).
+    level1 = eye_to_canvas(12, 0, -43)
+    level2 = eye_to_canvas(18, 0, -43)
+    level3 = eye_to_canvas(18 + 2.5 / 1.2, 0, -43)
+    root = root_angle(steady)
+    picture = steady
+
+    def after(key, seconds=0.25):
+        held = hold(b, key, seconds)
+        wait_frames(b, 3)
+        return held, canvas_picture(b)
+
+    # Each level in turn, the smallest first, so that the places looked at stay where they are.
+    _, left = after("ArrowLeft")
+    check("Left turns the smallest cubes in place and nothing larger",
+          patch_changes(picture, left, level3, 12) > 20 and
+          patch_changes(picture, left, level2, 16) == 0 and
+          patch_changes(picture, left, level1, 20) == 0,
+          "changes at levels 3/2/1: %d/%d/%d" % (patch_changes(picture, left, level3, 12),
+                                                 patch_changes(picture, left, level2, 16),
+                                                 patch_changes(picture, left, level1, 20)))
+    _, down = after("ArrowDown")
+    check("Down turns the second level, not the first",
+          patch_changes(left, down, level2, 16) > 20 and
+          patch_changes(left, down, level1, 20) == 0,
+          "changes at levels 2/1: %d/%d" % (patch_changes(left, down, level2, 16),
+                                            patch_changes(left, down, level1, 20)))
+    _, right = after("ArrowRight")
+    check("Right turns the first level, not the whole picture",
+          patch_changes(down, right, level1, 20) > 20 and
+          abs(angle_difference(root_angle(right), root)) < 1.0,
+          "changes at level 1: %d, root turned %.1f" % (
+              patch_changes(down, right, level1, 20), angle_difference(root_angle(right), root)))
+    check("arrow keys do not scroll the page", b.evaluate("window.scrollY") == 0,
+          "scrollY %s" % b.evaluate("window.scrollY"))
+
+    held, up = after("ArrowUp", 0.2)
+    # The lines repeat every 90 degrees: take the turn nearest to what 2 degrees a frame gives.
+    turned = 2 * held + angle_difference(root_angle(up) - root, 2 * held)
+    # The key is seen at the first poll after it arrives and released likewise: a frame either way.
+    check("holding Up turns the whole picture clockwise 2 degrees a frame",
+          0 < held < 40 and abs(turned - 2 * held) <= 5,
+          "%.1f degrees over %d frames" % (turned, held))
+    wait_frames(b, 10)
+    check("releasing Up stops the turn",
+          abs(angle_difference(root_angle(canvas_picture(b)), root_angle(up))) < 0.5)
+    return canvas_picture(b)
+
+
+def hidden_page(b, shown):
+    b.set_hidden(True)
+    b.wait_for("document.hidden")
+    before = frames(b)
+    # A hidden page's timers run about once a second, so a program that went on drawing would
+    # present a few frames here.
+    time.sleep(3.0)
+    stopped = frames(b) - before
+    # A page whose script never hands control back would not answer at all.
+    answered = b.evaluate("new Promise(r => setTimeout(() => r(document.hidden), 50))",
+                          timeout=10)
+    check("a hidden page draws nothing and stays responsive", stopped <= 1 and answered,
+          "%d frames while hidden" % stopped)
+    b.set_hidden(False)
+    b.wait_for("!document.hidden")
+    wait_frames(b, 5)
+    again = canvas_picture(b)
+    equal = sum(1 for y in range(HEIGHT) for x in range(WIDTH) if near(again[y][x], shown[y][x]))
+    check("shown again, it goes on at the same angles", equal >= 0.999 * WIDTH * HEIGHT,
+          "%d pixels differ" % (WIDTH * HEIGHT - equal))
+
+
+def canvas_resized(b, shown):
+    # Half the pixels, still shown 800 x 600 on the page: the same picture, only coarser.
+    b.evaluate("(c => { c.width = 400; c.height = 300; })(document.getElementById('canvas'))")
+    wait_frames(b, 5)
+    picture = canvas_picture(b)
+    # Above the captions: their glyphs keep their size in pixels, so they grow on the page.
+    pixels = [(x, y) for y in range(0, 450, 2) for x in range(0, WIDTH, 2)]
+    equal = sum(1 for x, y in pixels if near(picture[y][x], shown[y][x]))
+    check("a canvas given another size gets the picture fitted to it",
+          equal >= 0.85 * len(pixels), "%.1f%% equal" % (100.0 * equal / len(pixels)))
+
+
+def escape_ends(b):
+    b.key_down("Escape")
+    try:
+        code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+    finally:
+        b.key_down("Escape", repeat=True)
+        b.key_up("Escape")
+    text = b.evaluate("(document.getElementById('ended') || {}).textContent || ''")
+    check("Escape ends the program with exit code 0 and the page says so",
+          code == "0" and "ended" in text and "Reload" in text, "code %r, text %r" % (code, text))
+
+
+def opened_hidden(b):
+    # As when the page is opened in a background tab: hidden from the start, no change event.
+    b.set_hidden(True)
+    b.open(b.url("index.html"))
+    time.sleep(3.0)
+    drawn = b.evaluate("[document.hidden, Module.framesPresented || 0]")
+    b.set_hidden(False)
+    b.wait_for("(Module.framesPresented || 0) > %d" % (drawn[1] + 5), timeout=20)
+    check("a page opened hidden starts minimised and draws once shown",
+          drawn[0] and drawn[1] <= 1, "hidden %s, %d frames while hidden" % tuple(drawn))
+
+
+def no_webgl(b):
+    # As in a browser without WebGL: every request for a WebGL context is refused.
+    b.send("Page.addScriptToEvaluateOnNewDocument", source="""
+        const original = HTMLCanvasElement.prototype.getContext;
+        HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+            return /webgl/.test(kind) ? null : original.call(this, kind, ...rest);
+        };""")
+    b.open(b.url("index.html"))
+    box = b.wait_for("(b => b && [b.querySelector('h2').textContent,"
+                     " b.querySelector('p').textContent])"
+                     "(document.querySelector('.message-box'))", timeout=20)
+    still_running = b.evaluate("document.body.dataset.exitCode === undefined")
+    b.press("Enter")  # OK has the focus, as in a Windows message box
+    code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+    errors = [m["text"] for m in b.console_messages() if m["level"] == "error"]
+    check("without WebGL the page shows the context error, waits for OK, exits with 1",
+          box == ["ERROR", "Can't Create A GL Rendering Context."] and still_running and
+          code == "1" and any("Can't Create A GL Rendering Context." in e for e in errors),
+          "box %r, waited %r, code %r" % (box, still_running, code))
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
+    reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
+    with open(reference_path, "rb") as f:
+        reference = read_png(f.read())
+    try:
+        with Browser(serve_dir=build) as b:
+            b.open(b.url("index.html"))
+            b.wait_for("(Module.framesPresented || 0) > 0", timeout=30)
+            check("the window title is the document's title", b.evaluate("document.title") ==
+                  "Skorvane")
+            steady = first_picture(b, reference)
+            shown = spinning_keys(b, steady)
+            hidden_page(b, shown)
+            canvas_resized(b, shown)
+            escape_ends(b)
+            noise = [m for m in b.console_messages() if m["level"] in ("error", "warning")]
+            check("no console errors or warnings in a normal run", not noise, noise[:3])
+    except BrowserError as error:
+        check("the normal run's browser session ran to its end", False, error)
+    try:
+        with Browser(serve_dir=build) as b:
+            opened_hidden(b)
+            no_webgl(b)
+    except BrowserError as error:
+        check("the second browser session ran to its end", False, error)
+    failed = results.count(False)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
