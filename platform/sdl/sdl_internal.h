@@ -92,7 +92,6 @@ struct LayerState {
     SDL_DisplayMode fullscreenMode{};
     bool videoTried = false;
     bool videoStarted = false;
-    int xConnection = -1; // the descriptor of SDL's X connection, once a window has shown it
 
     // Message queue.
     std::deque<MSG> postedMessages;
@@ -137,6 +136,8 @@ std::string lastXError(); // empty when none was seen
 
 // Why no display could be opened, worded for the person who started the program.
 std::string noDisplayReason();
+// The bits per pixel of the X display's default screen, or 0 when there is no X display.
+int screenDepth();
 
 // SDL's video subsystem, started on first use; false when there is no display to talk to.
 bool videoReady();

@@ -53,12 +53,15 @@ int showInChild(const SDL_MessageBoxData& box, int unanswered) {
         setpgid(0, 0);
         signal(SIGINT, SIG_DFL);
         signal(SIGTERM, SIG_DFL);
-        // The parent's X connection is shared after fork; what SDL sends on it around the box
-        // (cursor, raising the focused window) must not reach the server in the parent's name.
-        const int xConnection = sdlplatform::layer().xConnection;
+        // Every descriptor beyond the standard streams is the parent's: its X connection, on
+        // which what SDL sends around the box (cursor, raising the focused window) must not reach
+        // the server in the parent's name, and any pipe some other thread had open, whose reader
+        // would otherwise wait for this box. They are all pointed at /dev/null.
         const int nowhere = open("/dev/null", O_RDWR);
-        if (xConnection >= 0 && nowhere >= 0) {
-            dup2(nowhere, xConnection);
+        for (int descriptor = 3; nowhere >= 0 && descriptor < 1024; ++descriptor) {
+            if (descriptor != nowhere && fcntl(descriptor, F_GETFD) != -1) {
+                dup2(nowhere, descriptor);
+            }
         }
         int pressed = -1;
         // _exit: the child must not run the parent's exit handlers (GL, SDL, X).

@@ -112,10 +112,10 @@ bool findDisplayMode(const DEVMODEA& mode, SDL_DisplayMode& found) {
 // Why no window could be made: SDL's reason, and the screen's depth when that is the cause.
 std::string windowFailure() {
     std::string reason = sdlFailure("SDL could not create an OpenGL window");
-    SDL_DisplayMode desktop{};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && SDL_BITSPERPIXEL(desktop.format) < 24) {
-        reason += "; the screen has " + std::to_string(SDL_BITSPERPIXEL(desktop.format)) +
-                  " bits per pixel, and OpenGL needs a true-colour screen of 24 bits";
+    const int depth = screenDepth();
+    if (depth > 0 && depth < 24) {
+        reason += "; the screen has " + std::to_string(depth) +
+                  " bits per pixel, and OpenGL here needs a true-colour screen of 24 bits";
     }
     return reason;
 }
@@ -124,7 +124,6 @@ unsigned long xWindowOf(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
-        layer().xConnection = ConnectionNumber(info.info.x11.display);
         return info.info.x11.window;
     }
     return 0;

@@ -89,6 +89,16 @@ std::string lastXError() {
            requestName(display, kept.requestCode, kept.minorCode);
 }
 
+int screenDepth() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return 0;
+    }
+    const int depth = DefaultDepth(display, DefaultScreen(display));
+    XCloseDisplay(display);
+    return depth;
+}
+
 std::string noDisplayReason() {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");

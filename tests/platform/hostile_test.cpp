@@ -3,6 +3,7 @@
 // a message box ended by SIGTERM, and standard streams closed at start.
 #include "platform/sdl/sdl_layer.h"
 #include "platform/window_fixture.h"
+#include "support/xvfb.h"
 
 #include <atomic>
 #include <csignal>
@@ -113,6 +114,21 @@ TEST(RefusedGlContextDeathTest, IsTheProgramsOwnFailureWithTheReasonAndItsBoxEnd
         },
         ::testing::ExitedWithCode(0),
         "^ERROR: Can't Create A GL Rendering Context\\. \\(.*BadValue");
+}
+
+TEST(EightBitScreenDeathTest, WindowCreationErrorSaysTheColourDepthIsWhy) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            testsupport::Xvfb eightBitScreen(8);
+            eightBitScreen.SetUp();
+            terminateWhenShown("ERROR"); // the box, on that screen, would wait for a click
+            const int result = windowCreationErrorBox();
+            eightBitScreen.TearDown();
+            std::exit(result);
+        },
+        ::testing::ExitedWithCode(0),
+        "^ERROR: Window Creation Error\\. \\(.*the screen has 8 bits per pixel");
 }
 
 TEST(ClosedStandardStreamsDeathTest, AreReopenedOnDevNullBeforeTheXConnectionTakesThem) {
