@@ -4,7 +4,10 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <unistd.h>
 
 namespace sdlplatform {
@@ -14,6 +17,22 @@ namespace {
 std::unique_ptr<LayerState>& stateSlot() {
     static std::unique_ptr<LayerState> state;
     return state;
+}
+
+// Mesa's driver (its DRI module and the GLX vendor library that loads it) keeps per-process state
+// that it never frees, and SDL_Quit would unload it. Kept loaded, what it holds stays its own in
+// a leak report instead of memory of no known module, and a later start does not load it again.
+void keepGlDriverLoaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const char* path = info->dlpi_name;
+            if (path != nullptr && (std::strstr(path, "/dri/") != nullptr ||
+                                    std::strstr(path, "_mesa.so") != nullptr)) {
+                dlopen(path, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
 }
 
 } // namespace
@@ -41,6 +60,7 @@ void shutdownLayer() {
     releaseContexts();
     releaseWindows();
     releaseFonts();
+    keepGlDriverLoaded();
     if (layer().videoStarted) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
