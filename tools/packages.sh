@@ -2,13 +2,14 @@
 
 # To build and run the program.
 SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-    libsdl2-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
+    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
 # To run its tests: offscreen Mesa through EGL, GoogleTest, and a virtual X display driven like a
 # user would drive it; valgrind, clang-tidy and cppcheck for the robustness steps; Google Benchmark
 # and GLM for bench/ (its frame probe also counts frames for the valgrind run), python3 for
-# tools/bench.sh.
+# tools/bench.sh. xfonts-base gives Xvfb the fonts SDL's message boxes are drawn with, so the tests
+# can see a box that is really up.
 SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
-    imagemagick libx11-dev desktop-file-utils
+    xfonts-base imagemagick libx11-dev desktop-file-utils
     valgrind clang-tidy cppcheck libbenchmark-dev libglm-dev python3)
 
 # To build the browser page (./run.sh web): Debian's Emscripten, which brings its own clang, node

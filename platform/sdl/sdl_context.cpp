@@ -1,5 +1,5 @@
 // OpenGL on a window: ChoosePixelFormat and SetPixelFormat, the WGL context calls over SDL's GL
-// contexts, SwapBuffers with the layer's own swap pacing, wglGetProcAddress, the layer's
+// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress, the layer's
 // wglSwapIntervalEXT and its extension string. Layered planes, overlays and the
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/sdl/sdl_internal.h"
@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,26 +17,16 @@ namespace {
 
 // The only pixel format a window has: the GL configuration it was created with.
 constexpr int windowPixelFormat = 1;
-constexpr int unknownRefreshRate = 60;
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<HGLRC__*>& liveContexts() {
-    static std::vector<HGLRC__*> contexts;
-    return contexts;
-}
-
 HGLRC__* liveContext(HGLRC context) {
-    const auto& contexts = liveContexts();
-    return std::find(contexts.begin(), contexts.end(), context) != contexts.end() ? context
-                                                                                  : nullptr;
+    const auto& contexts = layer().contexts;
+    return context != nullptr &&
+                   std::find(contexts.begin(), contexts.end(), context) != contexts.end()
+               ? context
+               : nullptr;
 }
-
-HGLRC currentContext = nullptr;
-
-int recordedSwapInterval = 0; // 0 until the program asks: the driver's default, unpaced
-bool havePreviousPresent = false;
-Clock::time_point previousPresent;
 
 HWND__* windowOfDc(HDC dc) {
     return liveDc(dc) ? liveWindow(dc->window) : nullptr;
@@ -45,44 +36,40 @@ bool sdlContextCurrent() {
     return videoAttempted() && videoReady() && SDL_GL_GetCurrentContext() != nullptr;
 }
 
+// SDL's whole-number rate of the window's display, or 0 when the display does not say.
 int refreshRate(SDL_Window* window) {
     SDL_DisplayMode mode{};
     const int display = SDL_GetWindowDisplayIndex(window);
     if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0) {
-        return unknownRefreshRate;
+        return 0;
     }
     return mode.refresh_rate;
 }
 
-// Drivers that ignore the swap interval (llvmpipe under Xvfb runs at several hundred frames a
-// second) would make the demo spin many times too fast. A present that comes sooner than the
-// interval allows is held back until it is due; a driver that already waited for the vertical
-// blank arrives late enough that nothing is slept.
+double secondsNow() {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+// The decision starts when the interval is set; the rate is read at the first swap, once the
+// window is on its display.
 void pacePresentation(SDL_Window* window) {
-    if (recordedSwapInterval <= 0) {
-        havePreviousPresent = false;
-        return;
+    SwapPacing& pacing = layer().pacing;
+    if (pacing.interval != layer().swapInterval) {
+        startPacing(pacing, layer().swapInterval, refreshRate(window));
     }
-    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-        static_cast<double>(recordedSwapInterval) / refreshRate(window)));
-    const Clock::time_point now = Clock::now();
-    if (havePreviousPresent && now < previousPresent + period) {
-        // Counting from when this frame was due, not from when the sleep ended, keeps the cadence
-        // at the refresh rate instead of losing the sleep's overshoot every frame.
-        previousPresent += period;
-        std::this_thread::sleep_until(previousPresent);
-    } else {
-        previousPresent = now; // late or first: the cadence starts again from here
+    const double now = secondsNow();
+    const double until = afterSwap(pacing, now);
+    if (until > now) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(until - now));
     }
-    havePreviousPresent = true;
 }
 
 BOOL WINAPI swapIntervalEXT(int interval) {
     if (interval < 0) {
         return FALSE;
     }
-    recordedSwapInterval = interval;
-    havePreviousPresent = false;
+    layer().swapInterval = interval;
+    layer().pacing.interval = -1; // decided afresh from the next swaps
     if (sdlContextCurrent()) {
         SDL_GL_SetSwapInterval(interval); // a driver that honours it waits by itself
     }
@@ -90,7 +77,7 @@ BOOL WINAPI swapIntervalEXT(int interval) {
 }
 
 int WINAPI getSwapIntervalEXT() {
-    return recordedSwapInterval;
+    return layer().swapInterval;
 }
 
 // Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
@@ -101,9 +88,22 @@ template <typename Function> PROC asProc(Function* function) {
 } // namespace
 
 void applyRecordedSwapInterval() {
-    if (recordedSwapInterval > 0 && sdlContextCurrent()) {
-        SDL_GL_SetSwapInterval(recordedSwapInterval);
+    if (layer().swapInterval > 0 && sdlContextCurrent()) {
+        SDL_GL_SetSwapInterval(layer().swapInterval);
     }
+}
+
+void releaseContexts() {
+    LayerState& state = layer();
+    if (state.currentContext != nullptr) {
+        SDL_GL_MakeCurrent(nullptr, nullptr);
+        state.currentContext = nullptr;
+    }
+    for (HGLRC__* context : state.contexts) {
+        SDL_GL_DeleteContext(context->context);
+        delete context;
+    }
+    state.contexts.clear();
 }
 
 } // namespace sdlplatform
@@ -138,8 +138,11 @@ BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* forma
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
+    clearFailureReason();
     HWND__* window = windowOfDc(dc);
     if (window == nullptr || window->pixelFormat == 0) {
+        setFailureReason(window == nullptr ? "the device context has no window"
+                                           : "the window has no pixel format yet");
         return nullptr;
     }
     // SDL makes a new context current; WGL does not, so the previous one is put back.
@@ -147,6 +150,7 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
     SDL_GLContext context = SDL_GL_CreateContext(window->sdlWindow);
     if (context == nullptr) {
+        setFailureReason(sdlFailure("SDL could not create an OpenGL context"));
         return nullptr;
     }
     int depthBits = 0;
@@ -156,28 +160,37 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     SDL_GL_MakeCurrent(previousWindow, previousContext);
     if (depthBits < window->formatDepthBits || !doubleBuffered) {
         SDL_GL_DeleteContext(context);
+        setFailureReason("the OpenGL context has " + std::to_string(depthBits) +
+                         " depth bits and is " + (doubleBuffered ? "" : "not ") +
+                         "double-buffered");
         return nullptr;
     }
     auto* record = new HGLRC__;
     record->context = context;
-    liveContexts().push_back(record);
+    layer().contexts.push_back(record);
     return record;
 }
 
 BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
+    LayerState& state = layer();
     if (context == nullptr) {
-        if (currentContext != nullptr && videoReady()) {
+        if (state.currentContext != nullptr && videoReady()) {
             SDL_GL_MakeCurrent(nullptr, nullptr);
         }
-        currentContext = nullptr;
+        state.currentContext = nullptr;
         return TRUE;
     }
+    clearFailureReason();
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0 || liveContext(context) == nullptr ||
-        SDL_GL_MakeCurrent(window->sdlWindow, context->context) != 0) {
+    if (window == nullptr || window->pixelFormat == 0 || liveContext(context) == nullptr) {
+        setFailureReason("the device context or the rendering context is not a live one");
         return FALSE;
     }
-    currentContext = context;
+    if (SDL_GL_MakeCurrent(window->sdlWindow, context->context) != 0) {
+        setFailureReason(sdlFailure("SDL could not make the OpenGL context current"));
+        return FALSE;
+    }
+    state.currentContext = context;
     applyRecordedSwapInterval();
     return TRUE;
 }
@@ -186,10 +199,10 @@ BOOL WINAPI wglDeleteContext(HGLRC context) {
     if (liveContext(context) == nullptr) {
         return FALSE;
     }
-    if (context == currentContext) {
+    if (context == layer().currentContext) {
         wglMakeCurrent(nullptr, nullptr); // WGL releases a current context before deleting it
     }
-    auto& contexts = liveContexts();
+    auto& contexts = layer().contexts;
     contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
     SDL_GL_DeleteContext(context->context);
     delete context;

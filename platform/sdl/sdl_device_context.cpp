@@ -10,11 +10,6 @@ namespace sdlplatform {
 
 namespace {
 
-std::vector<HDC__*>& windowDcs() {
-    static std::vector<HDC__*> dcs;
-    return dcs;
-}
-
 void selectFont(HDC__* dc, HFONT__* font) {
     adjustFontSelection(font, +1);
     adjustFontSelection(dc->font, -1);
@@ -23,32 +18,23 @@ void selectFont(HDC__* dc, HFONT__* font) {
 
 } // namespace
 
-HDC__* screenDc() {
-    static HDC__ dc = [] {
-        HDC__ screen;
-        screen.font = stockFont();
-        return screen;
-    }();
-    return &dc;
-}
-
 bool liveDc(HDC dc) {
     if (dc == nullptr) {
         return false;
     }
-    const auto& dcs = windowDcs();
-    return dc == screenDc() || std::find(dcs.begin(), dcs.end(), dc) != dcs.end();
+    const auto& dcs = layer().windowDcs;
+    return dc == &layer().screenDc || std::find(dcs.begin(), dcs.end(), dc) != dcs.end();
 }
 
 void initWindowDc(HDC__* dc, HWND__* window) {
     dc->window = window;
-    dc->font = stockFont();
-    windowDcs().push_back(dc);
+    dc->font = &layer().stockFont;
+    layer().windowDcs.push_back(dc);
 }
 
 void releaseWindowDc(HDC__* dc) {
-    selectFont(dc, stockFont());
-    auto& dcs = windowDcs();
+    selectFont(dc, &layer().stockFont);
+    auto& dcs = layer().windowDcs;
     dcs.erase(std::remove(dcs.begin(), dcs.end(), dc), dcs.end());
 }
 
@@ -58,7 +44,7 @@ using namespace sdlplatform;
 
 HDC WINAPI GetDC(HWND window) {
     if (window == nullptr) {
-        return screenDc();
+        return &layer().screenDc;
     }
     HWND__* record = liveWindow(window);
     return record != nullptr ? &record->dc : nullptr;

@@ -15,38 +15,22 @@
 #include <strings.h>
 #include <vector>
 
-struct HFONT__ {
-    // What the caller asked for.
-    int height = 0;
-    int weight = FW_NORMAL;
-    bool italic = false;
-    bool monospacedRequest = false;
-    std::string faceName;
-    bool stock = false;
-    // What it resolved to, the first time it was used.
-    bool resolved = false;
-    FT_Face face = nullptr;
-    bool embolden = false;
-    int selectionCount = 0;
-};
-
 namespace sdlplatform {
 
 namespace {
 
 constexpr int defaultCellHeight = 16; // Windows' default for a height of 0 at 96 dpi
 
-std::vector<HFONT__*>& liveFonts() {
-    static std::vector<HFONT__*> fonts;
-    return fonts;
-}
-
 FT_Library freeTypeLibrary() {
-    static FT_Library library = [] {
-        FT_Library created = nullptr;
-        return FT_Init_FreeType(&created) == 0 ? created : nullptr;
-    }();
-    return library;
+    LayerState& state = layer();
+    if (state.freeType == nullptr) {
+        const FT_Error error = FT_Init_FreeType(&state.freeType);
+        if (error != 0) {
+            state.freeType = nullptr;
+            std::fprintf(stderr, "FreeType could not start (error %d)\n", error);
+        }
+    }
+    return state.freeType;
 }
 
 struct FontFile {
@@ -113,8 +97,12 @@ bool matchFont(const HFONT__& font, const char* family, bool requireMonospace, b
 FT_Face openFace(const FontFile& file) {
     FT_Library library = freeTypeLibrary();
     FT_Face face = nullptr;
-    if (library == nullptr || file.path.empty() ||
-        FT_New_Face(library, file.path.c_str(), file.index, &face) != 0) {
+    if (library == nullptr || file.path.empty()) {
+        return nullptr;
+    }
+    const FT_Error error = FT_New_Face(library, file.path.c_str(), file.index, &face);
+    if (error != 0) {
+        std::fprintf(stderr, "FreeType could not open %s (error %d)\n", file.path.c_str(), error);
         return nullptr;
     }
     if (!FT_IS_SCALABLE(face)) {
@@ -147,8 +135,13 @@ void resolveFont(HFONT__* font) {
         return;
     }
     font->resolved = true;
-    if (!FcInit()) {
-        return;
+    openStandardStreams(); // before fontconfig opens its configuration and cache files
+    if (!layer().fontconfigStarted) {
+        if (!FcInit()) {
+            std::fprintf(stderr, "fontconfig could not load its configuration\n");
+            return;
+        }
+        layer().fontconfigStarted = true;
     }
     const char* family = font->faceName.empty() ? "monospace" : font->faceName.c_str();
     bool monospaced = font->monospacedRequest;
@@ -218,9 +211,8 @@ bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
 }
 
 void reportMissingFont() {
-    static bool reported = false;
-    if (!reported) {
-        reported = true;
+    if (!layer().missingFontReported) {
+        layer().missingFontReported = true;
         std::fprintf(stderr, "No usable font was found through fontconfig; the caption text is "
                              "not drawn. Install the fonts-liberation2 package.\n");
     }
@@ -228,20 +220,33 @@ void reportMissingFont() {
 
 } // namespace
 
-HFONT__* stockFont() {
-    static HFONT__ font = [] {
-        HFONT__ stock;
-        stock.stock = true;
-        stock.weight = FW_BOLD; // the system font is a bold face
-        return stock;
-    }();
-    return &font;
+bool liveFont(const void* object) {
+    const auto& fonts = layer().fonts;
+    return object != nullptr && (object == &layer().stockFont ||
+                                 std::find(fonts.begin(), fonts.end(), object) != fonts.end());
 }
 
-bool liveFont(const void* object) {
-    const auto& fonts = liveFonts();
-    return object != nullptr &&
-           (object == stockFont() || std::find(fonts.begin(), fonts.end(), object) != fonts.end());
+void releaseFonts() {
+    LayerState& state = layer();
+    for (HFONT__* font : state.fonts) {
+        if (font->face != nullptr) {
+            FT_Done_Face(font->face);
+        }
+        delete font;
+    }
+    state.fonts.clear();
+    if (state.stockFont.face != nullptr) {
+        FT_Done_Face(state.stockFont.face);
+        state.stockFont.face = nullptr;
+    }
+    if (state.freeType != nullptr) {
+        FT_Done_FreeType(state.freeType);
+        state.freeType = nullptr;
+    }
+    if (state.fontconfigStarted) {
+        FcFini();
+        state.fontconfigStarted = false;
+    }
 }
 
 void adjustFontSelection(HFONT__* font, int delta) {
@@ -257,7 +262,7 @@ BOOL deleteFont(HFONT__* font) {
     if (font->selectionCount > 0) {
         return FALSE; // still selected into a DC, as Windows refuses too
     }
-    auto& fonts = liveFonts();
+    auto& fonts = layer().fonts;
     fonts.erase(std::remove(fonts.begin(), fonts.end(), font), fonts.end());
     if (font->face != nullptr) {
         FT_Done_Face(font->face);
@@ -281,7 +286,7 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
     font->monospacedRequest =
         (pitchAndFamily & 0x3) == FIXED_PITCH || (pitchAndFamily & 0xF0) == FF_MODERN;
     font->faceName = faceName != nullptr ? faceName : "";
-    liveFonts().push_back(font);
+    layer().fonts.push_back(font);
     return font;
 }
 

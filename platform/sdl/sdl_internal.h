@@ -1,12 +1,19 @@
-// The handle records behind the Win32 names of win32_api.h and the few helpers the files of the
-// layer share. Nothing outside platform/sdl/ includes this header.
+// The handle records behind the Win32 names of win32_api.h, the one state record of the layer, and
+// the few helpers the files of the layer share. Nothing outside platform/sdl/ includes this header.
 #pragma once
 
+#include "platform/sdl/sdl_layer.h"
+#include "platform/sdl/swap_pacing.h"
 #include "platform/sdl/win32_api.h"
 
 #include <SDL.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
+#include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 // A device context: the screen's (no window) or the one every window owns, as with CS_OWNDC.
 struct HDC__ {
@@ -17,13 +24,15 @@ struct HDC__ {
 struct HWND__ {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
+    unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
     std::string className;
     HINSTANCE classInstance = nullptr;
     WNDPROC procedure = nullptr;
     HDC__ dc;
     bool visible = false;
     bool minimised = false;
-    int clientWidth = 0; // as last reported in WM_SIZE
+    bool destroying = false; // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
+    int clientWidth = 0;     // as last reported in WM_SIZE
     int clientHeight = 0;
     int depthBits = 0; // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
@@ -35,7 +44,100 @@ struct HGLRC__ {
     SDL_GLContext context = nullptr;
 };
 
+struct HFONT__ {
+    // What the caller asked for.
+    int height = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    bool monospacedRequest = false;
+    std::string faceName;
+    bool stock = false;
+    // What it resolved to, the first time it was used.
+    bool resolved = false;
+    FT_Face face = nullptr;
+    bool embolden = false;
+    int selectionCount = 0;
+};
+
 namespace sdlplatform {
+
+// An X protocol error as the layer's handler kept it, to be formatted outside the handler.
+struct XErrorRecord {
+    bool seen = false;
+    void* display = nullptr; // the Display* it came from
+    unsigned char errorCode = 0;
+    unsigned char requestCode = 0;
+    unsigned char minorCode = 0;
+};
+
+struct WindowClass {
+    std::string name;
+    HINSTANCE instance = nullptr;
+    WNDPROC procedure = nullptr;
+    ATOM atom = 0;
+};
+
+// Everything the layer remembers between calls. shutdownLayer() releases what it holds and
+// replaces it with a fresh one; nothing else of the layer keeps state of its own.
+struct LayerState {
+    LayerState();
+
+    // Window manager.
+    std::vector<WindowClass> classes;
+    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    std::vector<HWND__*> windows;
+    HWND__* focused = nullptr;
+    int cursorCounter = 0;           // the pointer is shown while this is >= 0, as on Windows
+    bool haveFullscreenMode = false; // set by ChangeDisplaySettingsA with a mode
+    SDL_DisplayMode fullscreenMode{};
+    bool videoTried = false;
+    bool videoStarted = false;
+
+    // Message queue.
+    std::deque<MSG> postedMessages;
+    bool quitPosted = false;
+    int quitCode = 0;
+
+    // GL contexts and presentation.
+    std::vector<HGLRC__*> contexts;
+    HGLRC__* currentContext = nullptr;
+    int swapInterval = 0; // 0 until the program asks: the driver's default, unpaced
+    SwapPacing pacing;
+
+    // Device contexts and fonts.
+    HFONT__ stockFont;
+    HDC__ screenDc;
+    std::vector<HDC__*> windowDcs;
+    std::vector<HFONT__*> fonts;
+    FT_Library freeType = nullptr;
+    bool fontconfigStarted = false;
+    bool missingFontReported = false;
+
+    // Failures: why the last failing call failed, for the message box that reports it.
+    std::string failureReason;
+    XErrorRecord xError; // the latest X protocol error since clearXError()
+    // A signal asked the program to end while a message box was up: later boxes are not shown.
+    bool endRequested = false;
+};
+
+LayerState& layer();
+
+// Records why a call fails; MessageBoxA prints it after its text and forgets it.
+void setFailureReason(const std::string& reason);
+void clearFailureReason();
+std::string takeFailureReason();
+// What SDL last said went wrong, with any X protocol error seen since clearXError().
+std::string sdlFailure(const char* what);
+
+// X protocol errors: the layer's handler keeps the latest instead of ending the process.
+void installXErrorHandler();
+void clearXError();
+std::string lastXError(); // empty when none was seen
+
+// Why no display could be opened, worded for the person who started the program.
+std::string noDisplayReason();
+// The bits per pixel of the X display's default screen, or 0 when there is no X display.
+int screenDepth();
 
 // SDL's video subsystem, started on first use; false when there is no display to talk to.
 bool videoReady();
@@ -44,26 +146,36 @@ bool videoAttempted(); // true once videoReady() has run, whatever its result
 // The window record behind a handle, or null when the handle is not a live window.
 HWND__* liveWindow(HWND window);
 HWND__* windowFromSdlId(Uint32 sdlId);
+HWND__* windowFromXWindow(unsigned long xWindow);
 HWND__* firstWindow();
+bool anyWindowDrawable(); // some window is shown and not minimised
 
-// Calls the window procedure at once, as SendMessage does.
-LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls the window procedure at once, as SendMessage does, and returns the window if it is still
+// live afterwards: the one way the layer learns that a procedure destroyed its own window.
+HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam,
+                    LRESULT* result = nullptr);
 void dropQueuedMessages(HWND__* window);
 
-// Device contexts: the screen's, validity, and the font bookkeeping when a DC goes away.
-HDC__* screenDc();
+// The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
+WPARAM virtualKey(const SDL_Keysym& key);
+
+// Device contexts: validity, and the font bookkeeping when a DC goes away.
 bool liveDc(HDC dc);
 void initWindowDc(HDC__* dc, HWND__* window);
 void releaseWindowDc(HDC__* dc);
 
 // Fonts, owned by sdl_font.cpp.
-HFONT__* stockFont();
 bool liveFont(const void* object);
 void adjustFontSelection(HFONT__* font, int delta);
 BOOL deleteFont(HFONT__* font);
+void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
 
-// Swap pacing state, owned by sdl_context.cpp.
+// GL contexts, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();
+void releaseContexts();
+
+// Windows, owned by sdl_window.cpp: destroys every window still open.
+void releaseWindows();
 
 // Gives a window the application's icon (a small cross of red cubes), drawn in code because the
 // program reads no files.

@@ -1,14 +1,27 @@
 // MessageBoxA over SDL's message boxes: caption, text, OK or Yes/No buttons and an icon from the
-// MB_ICON* flag. Every box is also written to stderr, so a terminal user sees it; with no display
-// that line is all there is. Other button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
+// MB_ICON* flag. Every box is also written to stderr, with the reason the layer kept for the
+// failing call after the text, so a terminal user sees why; with no display that line is all
+// there is. The box runs in a child process so that SIGINT or SIGTERM can end it: it is then
+// answered with its safe choice and no later box is shown. Other button sets (MB_OKCANCEL,
+// MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr UINT buttonMask = 0x0000000F;
 constexpr UINT iconMask = 0x000000F0;
+
+volatile std::sig_atomic_t endSignal = 0;
+
+void noteEndSignal(int signalNumber) {
+    endSignal = signalNumber;
+}
 
 Uint32 iconFlags(UINT type) {
     switch (type & iconMask) {
@@ -21,6 +34,68 @@ Uint32 iconFlags(UINT type) {
     }
 }
 
+// Shows the box in a child process and waits for its answer or for a signal that ends the
+// program. Returns the button pressed, or `unanswered`.
+int showInChild(const SDL_MessageBoxData& box, int unanswered) {
+    struct sigaction noting {};
+    noting.sa_handler = noteEndSignal;
+    sigemptyset(&noting.sa_mask);
+    struct sigaction previousInterrupt {};
+    struct sigaction previousTerminate {};
+    endSignal = 0;
+    sigaction(SIGINT, &noting, &previousInterrupt);
+    sigaction(SIGTERM, &noting, &previousTerminate);
+
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        // A group of its own, so that ending it also ends the process SDL forks for the box.
+        setpgid(0, 0);
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        // Every descriptor beyond the standard streams is the parent's: its X connection, on
+        // which what SDL sends around the box (cursor, raising the focused window) must not reach
+        // the server in the parent's name, and any pipe some other thread had open, whose reader
+        // would otherwise wait for this box. They are all pointed at /dev/null.
+        const int nowhere = open("/dev/null", O_RDWR);
+        for (int descriptor = 3; nowhere >= 0 && descriptor < 1024; ++descriptor) {
+            if (descriptor != nowhere && fcntl(descriptor, F_GETFD) != -1) {
+                dup2(nowhere, descriptor);
+            }
+        }
+        int pressed = -1;
+        // _exit: the child must not run the parent's exit handlers (GL, SDL, X).
+        _exit(SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0 && pressed < 255 ? pressed
+                                                                                       : 255);
+    }
+    int answer = unanswered;
+    if (child > 0) {
+        int status = 0;
+        for (;;) {
+            const pid_t done = waitpid(child, &status, WNOHANG);
+            if (done == child) {
+                if (WIFEXITED(status) && WEXITSTATUS(status) != 255) {
+                    answer = WEXITSTATUS(status);
+                }
+                break;
+            }
+            if (done < 0 || endSignal != 0) {
+                kill(-child, SIGTERM);
+                waitpid(child, &status, 0);
+                break;
+            }
+            SDL_Delay(20);
+        }
+    }
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+    sigaction(SIGTERM, &previousTerminate, nullptr);
+    if (endSignal != 0) {
+        sdlplatform::layer().endRequested = true;
+        answer = unanswered;
+    }
+    return answer;
+}
+
 } // namespace
 
 using namespace sdlplatform;
@@ -28,13 +103,16 @@ using namespace sdlplatform;
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     const char* shownText = text != nullptr ? text : "";
     const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
-    std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
+    const std::string reason = takeFailureReason();
+    std::fprintf(stderr, "%s: %s%s%s\n", shownCaption, shownText, reason.empty() ? "" : " ",
+                 reason.empty() ? "" : ("(" + reason + ")").c_str());
     std::fflush(stderr);
 
     const bool yesNo = (type & buttonMask) == MB_YESNO;
-    // Without a display nobody can answer, so a question gets the cautious answer.
+    // Without a display nobody can answer, and after a signal nobody wants to: a question gets
+    // the cautious answer.
     const int unanswered = yesNo ? IDNO : IDOK;
-    if (!videoReady()) {
+    if (layer().endRequested || !videoReady()) {
         return unanswered;
     }
     const SDL_MessageBoxButtonData okButtons[] = {
@@ -51,9 +129,5 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     box.message = shownText;
     box.numbuttons = yesNo ? 2 : 1;
     box.buttons = yesNo ? yesNoButtons : okButtons;
-    int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) {
-        return unanswered; // the box could not be shown, or was closed without an answer
-    }
-    return pressed;
+    return showInChild(box, unanswered);
 }

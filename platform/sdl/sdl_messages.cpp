@@ -2,161 +2,17 @@
 // codes, minimise and restore, resize, close requests), TranslateMessage, DispatchMessageA,
 // PostQuitMessage and DefWindowProcA. As on Windows, key messages are posted and come back from
 // PeekMessageA, while size, activation and close messages go straight to the window procedure.
-// Mouse, text input (WM_CHAR) and timers are not translated.
+// Mouse, text input (WM_CHAR) and timers are not translated. A window destroyed by another X
+// client is closed the way a close request closes it. Virtual-key codes are in sdl_keys.cpp.
 #include "platform/sdl/sdl_internal.h"
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
-#include <deque>
 
 namespace sdlplatform {
 
 namespace {
-
-std::deque<MSG> postedMessages;
-bool quitPosted = false;
-int quitCode = 0;
-
-// Virtual-key codes beyond the few win32_api.h names.
-constexpr WPARAM vkNumpad0 = 0x60;
-constexpr WPARAM vkMultiply = 0x6A;
-constexpr WPARAM vkAdd = 0x6B;
-constexpr WPARAM vkSubtract = 0x6D;
-constexpr WPARAM vkDecimal = 0x6E;
-constexpr WPARAM vkDivide = 0x6F;
-constexpr WPARAM vkSnapshot = 0x2C;
-constexpr WPARAM vkLeftWindows = 0x5B;
-constexpr WPARAM vkRightWindows = 0x5C;
-constexpr WPARAM vkApps = 0x5D;
-constexpr WPARAM vkNumLock = 0x90;
-constexpr WPARAM vkScroll = 0x91;
-
-// Punctuation keys by their US-layout positions, as Windows names them (VK_OEM_*).
-WPARAM punctuationKey(SDL_Scancode scancode) {
-    switch (scancode) {
-    case SDL_SCANCODE_SEMICOLON:
-        return 0xBA;
-    case SDL_SCANCODE_EQUALS:
-        return 0xBB;
-    case SDL_SCANCODE_COMMA:
-        return 0xBC;
-    case SDL_SCANCODE_MINUS:
-        return 0xBD;
-    case SDL_SCANCODE_PERIOD:
-        return 0xBE;
-    case SDL_SCANCODE_SLASH:
-        return 0xBF;
-    case SDL_SCANCODE_GRAVE:
-        return 0xC0;
-    case SDL_SCANCODE_LEFTBRACKET:
-        return 0xDB;
-    case SDL_SCANCODE_BACKSLASH:
-        return 0xDC;
-    case SDL_SCANCODE_RIGHTBRACKET:
-        return 0xDD;
-    case SDL_SCANCODE_APOSTROPHE:
-        return 0xDE;
-    default:
-        return 0;
-    }
-}
-
-// The Windows virtual-key code of a key, or 0 for keys Windows has no code for (dropped).
-WPARAM virtualKey(const SDL_Keysym& key) {
-    // Letters and digits follow the keyboard layout, as Windows' codes do.
-    if (key.sym >= SDLK_a && key.sym <= SDLK_z) {
-        return static_cast<WPARAM>('A' + (key.sym - SDLK_a));
-    }
-    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) {
-        return static_cast<WPARAM>('0' + (key.sym - SDLK_0));
-    }
-    const SDL_Scancode code = key.scancode;
-    if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z) {
-        return static_cast<WPARAM>('A' + (code - SDL_SCANCODE_A));
-    }
-    if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9) {
-        return static_cast<WPARAM>('1' + (code - SDL_SCANCODE_1));
-    }
-    if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) {
-        return static_cast<WPARAM>(VK_F1 + (code - SDL_SCANCODE_F1));
-    }
-    if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9) {
-        return vkNumpad0 + 1 + static_cast<WPARAM>(code - SDL_SCANCODE_KP_1);
-    }
-    switch (code) {
-    case SDL_SCANCODE_0:
-        return '0';
-    case SDL_SCANCODE_ESCAPE:
-        return VK_ESCAPE;
-    case SDL_SCANCODE_LEFT:
-        return VK_LEFT;
-    case SDL_SCANCODE_UP:
-        return VK_UP;
-    case SDL_SCANCODE_RIGHT:
-        return VK_RIGHT;
-    case SDL_SCANCODE_DOWN:
-        return VK_DOWN;
-    case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER:
-        return VK_RETURN;
-    case SDL_SCANCODE_TAB:
-        return VK_TAB;
-    case SDL_SCANCODE_BACKSPACE:
-        return VK_BACK;
-    case SDL_SCANCODE_SPACE:
-        return VK_SPACE;
-    case SDL_SCANCODE_LSHIFT:
-    case SDL_SCANCODE_RSHIFT:
-        return VK_SHIFT;
-    case SDL_SCANCODE_LCTRL:
-    case SDL_SCANCODE_RCTRL:
-        return VK_CONTROL;
-    case SDL_SCANCODE_LALT:
-    case SDL_SCANCODE_RALT:
-        return VK_MENU;
-    case SDL_SCANCODE_PAUSE:
-        return VK_PAUSE;
-    case SDL_SCANCODE_CAPSLOCK:
-        return VK_CAPITAL;
-    case SDL_SCANCODE_PAGEUP:
-        return VK_PRIOR;
-    case SDL_SCANCODE_PAGEDOWN:
-        return VK_NEXT;
-    case SDL_SCANCODE_END:
-        return VK_END;
-    case SDL_SCANCODE_HOME:
-        return VK_HOME;
-    case SDL_SCANCODE_INSERT:
-        return VK_INSERT;
-    case SDL_SCANCODE_DELETE:
-        return VK_DELETE;
-    case SDL_SCANCODE_PRINTSCREEN:
-        return vkSnapshot;
-    case SDL_SCANCODE_LGUI:
-        return vkLeftWindows;
-    case SDL_SCANCODE_RGUI:
-        return vkRightWindows;
-    case SDL_SCANCODE_APPLICATION:
-        return vkApps;
-    case SDL_SCANCODE_NUMLOCKCLEAR:
-        return vkNumLock;
-    case SDL_SCANCODE_SCROLLLOCK:
-        return vkScroll;
-    case SDL_SCANCODE_KP_0:
-        return vkNumpad0;
-    case SDL_SCANCODE_KP_MULTIPLY:
-        return vkMultiply;
-    case SDL_SCANCODE_KP_PLUS:
-        return vkAdd;
-    case SDL_SCANCODE_KP_MINUS:
-        return vkSubtract;
-    case SDL_SCANCODE_KP_PERIOD:
-        return vkDecimal;
-    case SDL_SCANCODE_KP_DIVIDE:
-        return vkDivide;
-    default:
-        return punctuationKey(code);
-    }
-}
 
 DWORD messageTime() {
     return static_cast<DWORD>(SDL_GetTicks64());
@@ -183,7 +39,7 @@ void postKey(const SDL_KeyboardEvent& event) {
     if (!down) {
         lParam |= 1u << 31;
     }
-    postedMessages.push_back(
+    layer().postedMessages.push_back(
         {window, message, key, static_cast<LPARAM>(lParam), messageTime(), {}});
 }
 
@@ -194,9 +50,7 @@ void sendMinimised(HWND__* window) {
     window->minimised = true;
     window->clientWidth = 0;
     window->clientHeight = 0;
-    const Uint32 id = window->sdlId;
-    sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0);
-    if ((window = windowFromSdlId(id)) != nullptr) {
+    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0))) {
         sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
     }
 }
@@ -217,9 +71,7 @@ void sendRestored(HWND__* window) {
         return;
     }
     window->minimised = false;
-    const Uint32 id = window->sdlId;
-    sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
-    if ((window = windowFromSdlId(id)) != nullptr) {
+    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
         sendSizeIfChanged(window);
     }
 }
@@ -276,6 +128,15 @@ void translateEvent(const SDL_Event& event) {
         // SIGTERM and SIGINT arrive here; the program's own close path ends it.
         sendMessage(firstWindow(), WM_CLOSE, 0, 0);
         break;
+    case SDL_SYSWMEVENT:
+        // Destroyed by another X client (xkill, a window manager's "destroy"): to the program it
+        // is as if the user closed it, and its teardown then meets only a window already gone.
+        if (event.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+            event.syswm.msg->msg.x11.event.type == DestroyNotify) {
+            const XDestroyWindowEvent& destroyed = event.syswm.msg->msg.x11.event.xdestroywindow;
+            sendMessage(windowFromXWindow(destroyed.window), WM_CLOSE, 0, 0);
+        }
+        break;
     default:
         break;
     }
@@ -303,8 +164,8 @@ bool matchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterM
 
 void dropQueuedMessages(HWND__* window) {
     const auto forWindow = [window](const MSG& message) { return message.hwnd == window; };
-    postedMessages.erase(std::remove_if(postedMessages.begin(), postedMessages.end(), forWindow),
-                         postedMessages.end());
+    auto& posted = layer().postedMessages;
+    posted.erase(std::remove_if(posted.begin(), posted.end(), forWindow), posted.end());
 }
 
 } // namespace sdlplatform
@@ -316,23 +177,32 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
         return FALSE;
     }
     pumpSdlEvents();
-    for (auto it = postedMessages.begin(); it != postedMessages.end(); ++it) {
+    LayerState& state = layer();
+    auto& posted = state.postedMessages;
+    for (auto it = posted.begin(); it != posted.end(); ++it) {
         if (matchesFilter(*it, window, filterMin, filterMax)) {
             *msg = *it;
             if (removeMsg & PM_REMOVE) {
-                postedMessages.erase(it);
+                posted.erase(it);
             }
             return TRUE;
         }
     }
     // WM_QUIT belongs to the thread, not to a window, and comes once the posted ones are gone.
-    const MSG quit{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0, messageTime(), {}};
-    if (quitPosted && window == nullptr && matchesFilter(quit, nullptr, filterMin, filterMax)) {
+    const MSG quit{nullptr, WM_QUIT, static_cast<WPARAM>(state.quitCode), 0, messageTime(), {}};
+    if (state.quitPosted && window == nullptr &&
+        matchesFilter(quit, nullptr, filterMin, filterMax)) {
         *msg = quit;
         if (removeMsg & PM_REMOVE) {
-            quitPosted = false;
+            state.quitPosted = false;
         }
         return TRUE;
+    }
+    // A program polls without pause while its window cannot be drawn (minimised, as the loop is
+    // written to do); empty polls of the X connection would then burn a whole core. A rest of a
+    // millisecond costs nothing in responsiveness and never waits for a message.
+    if (!state.windows.empty() && !anyWindowDrawable()) {
+        SDL_Delay(1);
     }
     return FALSE;
 }
@@ -347,12 +217,14 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     if (msg == nullptr) {
         return 0;
     }
-    return sendMessage(liveWindow(msg->hwnd), msg->message, msg->wParam, msg->lParam);
+    LRESULT result = 0;
+    sendMessage(liveWindow(msg->hwnd), msg->message, msg->wParam, msg->lParam, &result);
+    return result;
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-    quitPosted = true;
-    quitCode = exitCode;
+    layer().quitPosted = true;
+    layer().quitCode = exitCode;
 }
 
 LRESULT WINAPI DefWindowProcA(HWND /*window*/, UINT /*message*/, WPARAM /*wParam*/,

@@ -4,6 +4,8 @@
 // sdl_messages.cpp; pixel formats, contexts and swapping are in sdl_context.cpp.
 #include "platform/sdl/sdl_internal.h"
 
+#include <SDL_syswm.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -14,23 +16,6 @@ namespace sdlplatform {
 
 namespace {
 
-struct WindowClass {
-    std::string name;
-    HINSTANCE instance = nullptr;
-    WNDPROC procedure = nullptr;
-    ATOM atom = 0;
-};
-
-std::vector<WindowClass>& classTable() {
-    static std::vector<WindowClass> classes;
-    return classes;
-}
-
-std::vector<HWND__*>& windows() {
-    static std::vector<HWND__*> live;
-    return live;
-}
-
 // Class names may be given as an atom (MAKEINTATOM) instead of a string.
 bool isAtomName(LPCSTR name) {
     return reinterpret_cast<ULONG_PTR>(name) <= 0xFFFF;
@@ -40,7 +25,7 @@ WindowClass* findClass(LPCSTR name, HINSTANCE instance) {
     if (name == nullptr) {
         return nullptr;
     }
-    for (WindowClass& windowClass : classTable()) {
+    for (WindowClass& windowClass : layer().classes) {
         const bool sameName =
             isAtomName(name)
                 ? windowClass.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
@@ -52,30 +37,42 @@ WindowClass* findClass(LPCSTR name, HINSTANCE instance) {
     return nullptr;
 }
 
-int cursorCounter = 0; // the pointer is shown while this is >= 0, as on Windows
-
-bool haveFullscreenMode = false; // set by ChangeDisplaySettingsA with a mode
-SDL_DisplayMode fullscreenMode{};
-
-bool videoStarted = false;
-bool videoTried = false;
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && value[0] != '\0';
+}
 
 bool startVideo() {
-    // SDL would fall back to its offscreen driver when no display is reachable; a window there is
-    // not one a user can see, so that counts as no display unless it was asked for by name.
+    openStandardStreams();
+    installXErrorHandler();
+    const bool driverRequested = isSet("SDL_VIDEODRIVER");
+    if (!driverRequested && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+        setFailureReason(noDisplayReason());
+        return false;
+    }
+    // Without a Wayland session, SDL's attempt at one only adds libwayland's complaint about
+    // XDG_RUNTIME_DIR to stderr, ahead of the reason that matters.
+    if (!driverRequested && !isSet("WAYLAND_DISPLAY")) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    }
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        setFailureReason(noDisplayReason());
         return false;
     }
+    // SDL would fall back to its offscreen driver when no display is reachable; a window there is
+    // not one a user can see, so that counts as no display unless it was asked for by name.
     const char* driver = SDL_GetCurrentVideoDriver();
-    const bool requested = std::getenv("SDL_VIDEODRIVER") != nullptr;
-    if (!requested && driver != nullptr &&
+    if (!driverRequested && driver != nullptr &&
         (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        setFailureReason(noDisplayReason());
         return false;
     }
-    SDL_ShowCursor(cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    // A window destroyed by another X client is seen only in X's own events.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    SDL_ShowCursor(layer().cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return true;
 }
 
@@ -112,11 +109,32 @@ bool findDisplayMode(const DEVMODEA& mode, SDL_DisplayMode& found) {
     return false;
 }
 
+// Why no window could be made: SDL's reason, and the screen's depth when that is the cause.
+std::string windowFailure() {
+    std::string reason = sdlFailure("SDL could not create an OpenGL window");
+    const int depth = screenDepth();
+    if (depth > 0 && depth < 24) {
+        reason += "; the screen has " + std::to_string(depth) +
+                  " bits per pixel, and OpenGL here needs a true-colour screen of 24 bits";
+    }
+    return reason;
+}
+
+unsigned long xWindowOf(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        return info.info.x11.window;
+    }
+    return 0;
+}
+
 SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, int height,
                             HWND__* record) {
+    const LayerState& state = layer();
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     const bool popup = (style & WS_POPUP) != 0;
-    if (popup && haveFullscreenMode) {
+    if (popup && state.haveFullscreenMode) {
         flags |= SDL_WINDOW_FULLSCREEN;
     } else if (popup || (style & WS_CAPTION) != WS_CAPTION) {
         flags |= SDL_WINDOW_BORDERLESS;
@@ -142,52 +160,69 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
             record->depthBits = choice[0];
             record->stencilBits = choice[1];
             if (flags & SDL_WINDOW_FULLSCREEN) {
-                SDL_SetWindowDisplayMode(window, &fullscreenMode);
+                SDL_SetWindowDisplayMode(window, &state.fullscreenMode);
             }
             return window;
         }
     }
+    setFailureReason(windowFailure());
     return nullptr;
 }
 
 void clientSize(const HWND__* record, int& width, int& height) {
     SDL_GetWindowSize(record->sdlWindow, &width, &height);
     if (SDL_GetWindowFlags(record->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
-        width = fullscreenMode.w;
-        height = fullscreenMode.h;
+        width = layer().fullscreenMode.w;
+        height = layer().fullscreenMode.h;
     }
 }
 
-void sendSize(HWND__* record) {
+// Returns the window if it is still live after its procedure has seen WM_SIZE.
+HWND__* sendSize(HWND__* record) {
     int width = 0;
     int height = 0;
     clientSize(record, width, height);
     record->clientWidth = width;
     record->clientHeight = height;
-    sendMessage(record, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
+    return sendMessage(record, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
+}
+
+// Frees a window's records and SDL window; its procedure has been told, or is not to be.
+void freeWindow(HWND__* record) {
+    auto& live = layer().windows;
+    live.erase(std::remove(live.begin(), live.end(), record), live.end());
+    if (layer().focused == record) {
+        layer().focused = nullptr;
+    }
+    dropQueuedMessages(record);
+    releaseWindowDc(&record->dc);
+    SDL_DestroyWindow(record->sdlWindow);
+    delete record;
 }
 
 } // namespace
 
 bool videoReady() {
-    if (!videoTried) {
-        videoTried = true;
-        videoStarted = startVideo();
+    LayerState& state = layer();
+    if (!state.videoTried) {
+        state.videoTried = true;
+        state.videoStarted = startVideo();
     }
-    return videoStarted;
+    return state.videoStarted;
 }
 
 bool videoAttempted() {
-    return videoTried;
+    return layer().videoTried;
 }
 
 HWND__* liveWindow(HWND window) {
-    const auto& live = windows();
-    return std::find(live.begin(), live.end(), window) != live.end() ? window : nullptr;
+    const auto& live = layer().windows;
+    return window != nullptr && std::find(live.begin(), live.end(), window) != live.end() ? window
+                                                                                          : nullptr;
 }
 
 HWND__* windowFromSdlId(Uint32 sdlId) {
-    for (HWND__* window : windows()) {
+    for (HWND__* window : layer().windows) {
         if (window->sdlId == sdlId) {
             return window;
         }
@@ -195,15 +230,43 @@ HWND__* windowFromSdlId(Uint32 sdlId) {
     return nullptr;
 }
 
-HWND__* firstWindow() {
-    return windows().empty() ? nullptr : windows().front();
+HWND__* windowFromXWindow(unsigned long xWindow) {
+    for (HWND__* window : layer().windows) {
+        if (window->xWindow != 0 && window->xWindow == xWindow) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
-LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (window == nullptr || window->procedure == nullptr) {
-        return 0;
+HWND__* firstWindow() {
+    return layer().windows.empty() ? nullptr : layer().windows.front();
+}
+
+bool anyWindowDrawable() {
+    for (const HWND__* window : layer().windows) {
+        if (window->visible && !window->minimised) {
+            return true;
+        }
     }
-    return window->procedure(window, message, wParam, lParam);
+    return false;
+}
+
+void releaseWindows() {
+    while (!layer().windows.empty()) {
+        freeWindow(layer().windows.back());
+    }
+}
+
+HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (window == nullptr || window->procedure == nullptr) {
+        return window;
+    }
+    const LRESULT answer = window->procedure(window, message, wParam, lParam);
+    if (result != nullptr) {
+        *result = answer;
+    }
+    return liveWindow(window);
 }
 
 } // namespace sdlplatform
@@ -230,7 +293,6 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
 }
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
-    static ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
     if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
         isAtomName(windowClass->lpszClassName) || windowClass->lpszClassName[0] == '\0' ||
         findClass(windowClass->lpszClassName, windowClass->hInstance) != nullptr) {
@@ -240,8 +302,8 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
     entry.name = windowClass->lpszClassName;
     entry.instance = windowClass->hInstance;
     entry.procedure = windowClass->lpfnWndProc;
-    entry.atom = nextAtom++;
-    classTable().push_back(entry);
+    entry.atom = layer().nextAtom++;
+    layer().classes.push_back(entry);
     return entry.atom;
 }
 
@@ -250,13 +312,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     if (windowClass == nullptr) {
         return FALSE;
     }
-    for (const HWND__* window : windows()) {
+    for (const HWND__* window : layer().windows) {
         if (strcasecmp(window->className.c_str(), windowClass->name.c_str()) == 0 &&
             window->classInstance == instance) {
             return FALSE; // a window of the class still exists
         }
     }
-    auto& classes = classTable();
+    auto& classes = layer().classes;
     classes.erase(classes.begin() + (windowClass - classes.data()));
     return TRUE;
 }
@@ -270,8 +332,17 @@ BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
+    clearFailureReason();
     const WindowClass* windowClass = findClass(className, instance);
-    if (windowClass == nullptr || width <= 0 || height <= 0 || !videoReady()) {
+    if (windowClass == nullptr || width <= 0 || height <= 0) {
+        setFailureReason(windowClass == nullptr ? "the window class is not registered"
+                                                : "the window has no area");
+        return nullptr;
+    }
+    if (!videoReady()) {
+        if (layer().failureReason.empty()) {
+            setFailureReason(noDisplayReason()); // the first attempt said why; say it again
+        }
         return nullptr;
     }
     auto* record = new HWND__;
@@ -284,19 +355,29 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         return nullptr;
     }
     record->sdlId = SDL_GetWindowID(record->sdlWindow);
+    record->xWindow = xWindowOf(record->sdlWindow);
     initWindowDc(&record->dc, record);
-    windows().push_back(record);
+    layer().windows.push_back(record);
 
-    // Windows sends these from inside CreateWindowEx, before any GL context can exist.
-    if (sendMessage(record, WM_CREATE, 0, 0) == -1) {
-        DestroyWindow(record);
-        return nullptr;
+    // Windows sends these from inside CreateWindowEx, before any GL context can exist. A window
+    // its procedure destroyed meanwhile makes CreateWindowEx fail, as it does on Windows.
+    LRESULT created = 0;
+    HWND__* window = sendMessage(record, WM_CREATE, 0, 0, &created);
+    if (window != nullptr && created == -1) {
+        DestroyWindow(window);
+        window = nullptr;
     }
-    sendSize(record);
-    if (style & WS_VISIBLE) {
-        ShowWindow(record, SW_SHOW);
+    if (window != nullptr) {
+        window = sendSize(window);
     }
-    return liveWindow(record);
+    if (window != nullptr && (style & WS_VISIBLE)) {
+        ShowWindow(window, SW_SHOW);
+        window = liveWindow(window);
+    }
+    if (window == nullptr) {
+        setFailureReason("the window was destroyed while it was being created");
+    }
+    return window;
 }
 
 BOOL WINAPI ShowWindow(HWND window, int showCommand) {
@@ -306,30 +387,25 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
     }
     const BOOL wasVisible = record->visible ? TRUE : FALSE;
     if (showCommand == SW_HIDE) {
-        if (record->visible) {
-            sendMessage(record, WM_SHOWWINDOW, FALSE, 0);
+        if (record->visible && (record = sendMessage(record, WM_SHOWWINDOW, FALSE, 0))) {
             SDL_HideWindow(record->sdlWindow);
             record->visible = false;
         }
         return wasVisible;
     }
-    if (!record->visible) {
-        sendMessage(record, WM_SHOWWINDOW, TRUE, 0);
-        SDL_ShowWindow(record->sdlWindow); // waits until the window is mapped
-        record->visible = true;
-        record = liveWindow(window);
-        if (record != nullptr) {
-            sendMessage(record, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
-        }
-        record = liveWindow(window);
-        if (record != nullptr) {
-            int width = 0;
-            int height = 0;
-            clientSize(record, width, height);
-            if (width != record->clientWidth || height != record->clientHeight) {
-                sendSize(record); // a full-screen window takes the mode's size when shown
-            }
-        }
+    if (record->visible || !(record = sendMessage(record, WM_SHOWWINDOW, TRUE, 0))) {
+        return wasVisible;
+    }
+    SDL_ShowWindow(record->sdlWindow); // waits until the window is mapped
+    record->visible = true;
+    if (!(record = sendMessage(record, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
+        return wasVisible;
+    }
+    int width = 0;
+    int height = 0;
+    clientSize(record, width, height);
+    if (width != record->clientWidth || height != record->clientHeight) {
+        sendSize(record); // a full-screen window takes the mode's size when shown
     }
     return wasVisible;
 }
@@ -344,10 +420,9 @@ BOOL WINAPI SetForegroundWindow(HWND window) {
 }
 
 HWND WINAPI SetFocus(HWND window) {
-    static HWND focused = nullptr;
-    HWND previous = liveWindow(focused);
+    HWND previous = liveWindow(layer().focused);
     if (window == nullptr) {
-        focused = nullptr;
+        layer().focused = nullptr;
         return previous;
     }
     HWND__* record = liveWindow(window);
@@ -355,7 +430,7 @@ HWND WINAPI SetFocus(HWND window) {
         return nullptr; // a hidden window cannot take the keyboard
     }
     SDL_SetWindowInputFocus(record->sdlWindow);
-    focused = record;
+    layer().focused = record;
     return previous;
 }
 
@@ -364,31 +439,28 @@ BOOL WINAPI DestroyWindow(HWND window) {
     if (record == nullptr) {
         return FALSE;
     }
-    sendMessage(record, WM_DESTROY, 0, 0);
-    record = liveWindow(window); // the procedure may have destroyed it already
-    if (record == nullptr) {
-        return TRUE;
+    if (record->destroying) {
+        return FALSE;
     }
-    auto& live = windows();
-    live.erase(std::remove(live.begin(), live.end(), record), live.end());
-    dropQueuedMessages(record);
-    releaseWindowDc(&record->dc);
-    SDL_DestroyWindow(record->sdlWindow);
-    delete record;
+    record->destroying = true;
+    if ((record = sendMessage(record, WM_DESTROY, 0, 0)) != nullptr) {
+        freeWindow(record);
+    }
     return TRUE;
 }
 
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
     if (mode == nullptr) {
         // Back to the desktop's mode: SDL restores it when its full-screen windows leave it.
-        haveFullscreenMode = false;
-        for (HWND__* window : windows()) {
+        layer().haveFullscreenMode = false;
+        for (HWND__* window : layer().windows) {
             if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
                 SDL_SetWindowFullscreen(window->sdlWindow, 0);
             }
         }
         return DISP_CHANGE_SUCCESSFUL;
     }
+    clearFailureReason();
     if (!videoReady()) {
         return DISP_CHANGE_FAILED;
     }
@@ -398,15 +470,16 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
     }
     // SDL switches modes only for a full-screen window, so the mode takes effect when the
     // WS_POPUP window that Windows programs create next is made.
-    fullscreenMode = found;
-    haveFullscreenMode = true;
+    layer().fullscreenMode = found;
+    layer().haveFullscreenMode = true;
     return DISP_CHANGE_SUCCESSFUL;
 }
 
 int WINAPI ShowCursor(BOOL show) {
-    cursorCounter += show ? 1 : -1;
+    int& counter = layer().cursorCounter;
+    counter += show ? 1 : -1;
     if (videoAttempted() && videoReady()) {
-        SDL_ShowCursor(cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+        SDL_ShowCursor(counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
     }
-    return cursorCounter;
+    return counter;
 }

@@ -1,5 +1,5 @@
 // OpenGL on a window under Xvfb: pixel format and WGL context rules, swap pacing with interval 1,
-// and full-screen modes.
+// full-screen modes, and a window with a context destroyed by another X client.
 #include "platform/window_fixture.h"
 
 #include "support/xvfb.h"
@@ -84,6 +84,25 @@ TEST_F(ContextBehaviour, IntervalOnePacesPresentationToTheRefreshRate) {
 
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(context);
+}
+
+TEST_F(ContextBehaviour, DestroyedByAnotherClientTheWindowIsClosedAndTornDownWithoutXErrors) {
+    ASSERT_NE(createWindow(WS_OVERLAPPEDWINDOW, 800, 600), nullptr);
+    HDC dc = GetDC(window);
+    HGLRC context = makeCurrentContext(dc);
+    ASSERT_NE(context, nullptr);
+    EXPECT_EQ(SwapBuffers(dc), TRUE);
+    const std::string id = xWindowId(title);
+    ASSERT_FALSE(id.empty());
+    ASSERT_EQ(std::system(("xdotool windowclose " + id).c_str()), 0); // XDestroyWindow
+    EXPECT_TRUE(pumpUntil([] { return sawMessage(WM_CLOSE); }));
+    // A frame still drawn, then the program's teardown; X's errors for the missing window must
+    // not end the process.
+    glClear(GL_COLOR_BUFFER_BIT);
+    SwapBuffers(dc);
+    EXPECT_EQ(wglMakeCurrent(nullptr, nullptr), TRUE);
+    EXPECT_EQ(wglDeleteContext(context), TRUE);
+    EXPECT_EQ(ReleaseDC(window, dc), 1);
 }
 
 TEST_F(ContextBehaviour, FullScreenModeIsOnlyTheDisplaysOwnAndCoversIt) {

@@ -1,5 +1,6 @@
 #include "platform/window_fixture.h"
 
+#include "platform/sdl/sdl_layer.h"
 #include "support/xvfb.h"
 
 #include <chrono>
@@ -65,6 +66,10 @@ std::string commandOutput(const std::string& command) {
     return output;
 }
 
+bool xWindowExists(const std::string& title) {
+    return commandOutput("xwininfo -root -tree").find("\"" + title + "\"") != std::string::npos;
+}
+
 std::string xWindowId(const std::string& title) {
     std::string id = commandOutput("xdotool search --name '^" + title + "$' 2>/dev/null");
     id = id.substr(0, id.find('\n'));
@@ -79,6 +84,7 @@ void xWindowSize(const std::string& id, int& width, int& height) {
 }
 
 void WindowTest::SetUp() {
+    sdlplatform::shutdownLayer(); // whatever an earlier case left, each starts from nothing
     received().clear();
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
@@ -110,6 +116,7 @@ void WindowTest::TearDown() {
         EXPECT_EQ(DestroyWindow(window), TRUE);
     }
     EXPECT_EQ(UnregisterClassA(className, GetModuleHandleA(nullptr)), TRUE);
+    sdlplatform::shutdownLayer();
 }
 
 } // namespace platformtest

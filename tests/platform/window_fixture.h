@@ -31,13 +31,15 @@ bool sawMessage(UINT message, const std::function<bool(const Received&)>& match 
 
 // Runs a shell command and returns its standard output.
 std::string commandOutput(const std::string& command);
+// Whether any X window, override-redirect ones such as message boxes included, has this title.
+bool xWindowExists(const std::string& title);
 // The X window id of the top-level window with exactly this title, or an empty string.
 std::string xWindowId(const std::string& title);
 // Width and height of an X window as xwininfo reports them.
 void xWindowSize(const std::string& id, int& width, int& height);
 
 // A registered class with the recording procedure and, in the tests that ask for it, a shown
-// 800 x 600 window titled "Platform Test".
+// 800 x 600 window titled "Platform Test". Each case starts and ends with the layer shut down.
 class WindowTest : public ::testing::Test {
   protected:
     static constexpr const char* className = "PlatformTest";

@@ -1,5 +1,7 @@
 // Windows under a real X server: creation messages and client size, keys typed with xdotool,
-// the window manager's close request, unmap/map as minimise/restore, and SIGTERM.
+// resizing, the window manager's close request, unmap/map as minimise/restore, SIGTERM, and a
+// window whose own procedure destroys it at any step of its creation.
+#include "platform/sdl/sdl_layer.h"
 #include "platform/window_fixture.h"
 
 #include <csignal>
@@ -31,9 +33,13 @@ TEST_F(WindowBehaviour, OpensWithTheAskedClientAreaAndTellsTheProcedure) {
 
 TEST_F(WindowBehaviour, TypedKeysArriveWithVirtualKeyCodesIncludingRepeats) {
     ASSERT_NE(createWindow(WS_OVERLAPPEDWINDOW, 800, 600), nullptr);
-    ASSERT_EQ(std::system("xdotool key Escape Up Down Left Right a 7 space Return F1"), 0);
-    const std::vector<WPARAM> expected = {VK_ESCAPE, VK_UP, VK_DOWN,  VK_LEFT,   VK_RIGHT,
-                                          'A',       '7',   VK_SPACE, VK_RETURN, VK_F1};
+    // The keypad's arrows with NumLock off (as Xvfb starts) are the arrow keys, as on Windows.
+    ASSERT_EQ(std::system("xdotool key Escape Up Down Left Right a 7 space Return F1 "
+                          "KP_Up KP_Down KP_Left KP_Right"),
+              0);
+    const std::vector<WPARAM> expected = {VK_ESCAPE, VK_UP,   VK_DOWN,  VK_LEFT,   VK_RIGHT,
+                                          'A',       '7',     VK_SPACE, VK_RETURN, VK_F1,
+                                          VK_UP,     VK_DOWN, VK_LEFT,  VK_RIGHT};
     std::vector<WPARAM> downs;
     std::vector<WPARAM> ups;
     pumpUntil([&] {
@@ -65,6 +71,20 @@ TEST_F(WindowBehaviour, TypedKeysArriveWithVirtualKeyCodesIncludingRepeats) {
     }
     EXPECT_GE(presses, 3);
     EXPECT_EQ(markedRepeats, presses - 1);
+}
+
+TEST_F(WindowBehaviour, ResizedFromOutsideItTellsTheProcedureTheNewClientArea) {
+    ASSERT_NE(createWindow(WS_OVERLAPPEDWINDOW, 800, 600), nullptr);
+    const std::string id = xWindowId(title);
+    ASSERT_FALSE(id.empty());
+    pumpUntil([] { return false; }, 0.2);
+    received().clear();
+    ASSERT_EQ(std::system(("xdotool windowsize --sync " + id + " 640 480").c_str()), 0);
+    EXPECT_TRUE(pumpUntil([] {
+        return sawMessage(WM_SIZE, [](const Received& r) {
+            return r.wParam == SIZE_RESTORED && isSize(r, 640, 480);
+        });
+    }));
 }
 
 TEST_F(WindowBehaviour, CloseRequestFromTheWindowManagerArrivesAsWmClose) {
@@ -102,6 +122,51 @@ TEST_F(WindowBehaviour, SigtermArrivesAsWmCloseSoTheProgramClosesItself) {
     ASSERT_NE(createWindow(WS_OVERLAPPEDWINDOW, 800, 600), nullptr);
     ASSERT_EQ(std::raise(SIGTERM), 0);
     EXPECT_TRUE(pumpUntil([] { return sawMessage(WM_CLOSE); }));
+}
+
+UINT destroyOn = 0; // the message on which the procedure below destroys its own window
+
+LRESULT CALLBACK selfDestroyingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    recordingProc(window, message, wParam, lParam);
+    if (message == destroyOn) {
+        DestroyWindow(window);
+    }
+    return 0;
+}
+
+TEST(WindowDestroyedByItsOwnProcedure, IsGoneAtOnceAndHearsNothingMoreAtEveryStep) {
+    sdlplatform::shutdownLayer();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = selfDestroyingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "SelfDestroying";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    // In the order a visible window's creation sends them, and WM_DESTROY, where destroying the
+    // window again must not start a second destruction.
+    for (const UINT message : {WM_CREATE, WM_SIZE, WM_SHOWWINDOW, WM_ACTIVATE, WM_DESTROY}) {
+        destroyOn = message;
+        received().clear();
+        HWND window = CreateWindowExA(0, wc.lpszClassName, "Self Destroying",
+                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                      nullptr, wc.hInstance, nullptr);
+        if (message == WM_DESTROY) {
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(DestroyWindow(window), TRUE);
+        } else {
+            EXPECT_EQ(window, nullptr) << "destroyed on message " << message;
+        }
+        ASSERT_FALSE(received().empty());
+        EXPECT_EQ(received().back().message, static_cast<UINT>(WM_DESTROY))
+            << "a message after WM_DESTROY, destroyed on " << message;
+        int destroys = 0;
+        for (const Received& r : received()) {
+            destroys += r.message == WM_DESTROY ? 1 : 0;
+        }
+        EXPECT_EQ(destroys, 1) << "destroyed on message " << message;
+        EXPECT_FALSE(xWindowExists("Self Destroying")) << "destroyed on message " << message;
+    }
+    EXPECT_EQ(UnregisterClassA(wc.lpszClassName, wc.hInstance), TRUE);
+    sdlplatform::shutdownLayer();
 }
 
 } // namespace

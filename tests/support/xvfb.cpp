@@ -33,8 +33,8 @@ void Xvfb::SetUp() {
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0) << "pipe failed";
     fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
-    const std::string screen =
-        std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
+    const std::string screen = std::to_string(screenWidth) + "x" + std::to_string(screenHeight) +
+                               "x" + std::to_string(depth);
     server = fork();
     ASSERT_GE(server, 0) << "fork failed";
     if (server == 0) {

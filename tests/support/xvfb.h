@@ -16,10 +16,13 @@ class Xvfb : public ::testing::Environment {
     static constexpr int screenWidth = 1280;
     static constexpr int screenHeight = 1024;
 
+    explicit Xvfb(int bitsPerPixel = 24) : depth(bitsPerPixel) {}
+
     void SetUp() override;
     void TearDown() override;
 
   private:
+    int depth;
     pid_t server = -1;
     std::string previousDisplay;
     bool hadDisplay = false;

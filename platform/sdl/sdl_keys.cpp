@@ -1,0 +1,109 @@
+// Windows virtual-key codes for SDL's keys, as a table. Letters and digits follow the keyboard
+// layout, as Windows' codes do; everything else goes by the key's position. The keypad gives its
+// navigation keys while NumLock is off, as on Windows. Mouse buttons and IME keys are not here.
+#include "platform/sdl/sdl_internal.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace sdlplatform {
+
+namespace {
+
+struct KeyCode {
+    SDL_Scancode scancode;
+    WPARAM key;           // the code while NumLock is on, or for keys outside the keypad
+    WPARAM keyNumLockOff; // the keypad's navigation key, or 0 when it is the same as `key`
+};
+
+constexpr WPARAM vkNumpad0 = 0x60;
+
+const KeyCode keyTable[] = {
+    {SDL_SCANCODE_ESCAPE, VK_ESCAPE, 0},
+    {SDL_SCANCODE_RETURN, VK_RETURN, 0},
+    {SDL_SCANCODE_TAB, VK_TAB, 0},
+    {SDL_SCANCODE_BACKSPACE, VK_BACK, 0},
+    {SDL_SCANCODE_SPACE, VK_SPACE, 0},
+    {SDL_SCANCODE_LEFT, VK_LEFT, 0},
+    {SDL_SCANCODE_UP, VK_UP, 0},
+    {SDL_SCANCODE_RIGHT, VK_RIGHT, 0},
+    {SDL_SCANCODE_DOWN, VK_DOWN, 0},
+    {SDL_SCANCODE_LSHIFT, VK_SHIFT, 0},
+    {SDL_SCANCODE_RSHIFT, VK_SHIFT, 0},
+    {SDL_SCANCODE_LCTRL, VK_CONTROL, 0},
+    {SDL_SCANCODE_RCTRL, VK_CONTROL, 0},
+    {SDL_SCANCODE_LALT, VK_MENU, 0},
+    {SDL_SCANCODE_RALT, VK_MENU, 0},
+    {SDL_SCANCODE_PAUSE, VK_PAUSE, 0},
+    {SDL_SCANCODE_CAPSLOCK, VK_CAPITAL, 0},
+    {SDL_SCANCODE_PAGEUP, VK_PRIOR, 0},
+    {SDL_SCANCODE_PAGEDOWN, VK_NEXT, 0},
+    {SDL_SCANCODE_END, VK_END, 0},
+    {SDL_SCANCODE_HOME, VK_HOME, 0},
+    {SDL_SCANCODE_INSERT, VK_INSERT, 0},
+    {SDL_SCANCODE_DELETE, VK_DELETE, 0},
+    {SDL_SCANCODE_PRINTSCREEN, 0x2C, 0}, // VK_SNAPSHOT
+    {SDL_SCANCODE_LGUI, 0x5B, 0},        // VK_LWIN
+    {SDL_SCANCODE_RGUI, 0x5C, 0},        // VK_RWIN
+    {SDL_SCANCODE_APPLICATION, 0x5D, 0}, // VK_APPS
+    {SDL_SCANCODE_NUMLOCKCLEAR, 0x90, 0},
+    {SDL_SCANCODE_SCROLLLOCK, 0x91, 0},
+    {SDL_SCANCODE_KP_ENTER, VK_RETURN, 0},
+    {SDL_SCANCODE_KP_0, vkNumpad0, VK_INSERT},
+    {SDL_SCANCODE_KP_1, vkNumpad0 + 1, VK_END},
+    {SDL_SCANCODE_KP_2, vkNumpad0 + 2, VK_DOWN},
+    {SDL_SCANCODE_KP_3, vkNumpad0 + 3, VK_NEXT},
+    {SDL_SCANCODE_KP_4, vkNumpad0 + 4, VK_LEFT},
+    {SDL_SCANCODE_KP_5, vkNumpad0 + 5, 0x0C}, // VK_CLEAR
+    {SDL_SCANCODE_KP_6, vkNumpad0 + 6, VK_RIGHT},
+    {SDL_SCANCODE_KP_7, vkNumpad0 + 7, VK_HOME},
+    {SDL_SCANCODE_KP_8, vkNumpad0 + 8, VK_UP},
+    {SDL_SCANCODE_KP_9, vkNumpad0 + 9, VK_PRIOR},
+    {SDL_SCANCODE_KP_PERIOD, 0x6E, VK_DELETE}, // VK_DECIMAL
+    {SDL_SCANCODE_KP_MULTIPLY, 0x6A, 0},
+    {SDL_SCANCODE_KP_PLUS, 0x6B, 0},
+    {SDL_SCANCODE_KP_MINUS, 0x6D, 0},
+    {SDL_SCANCODE_KP_DIVIDE, 0x6F, 0},
+    // Punctuation by its US-layout position, as Windows names it (VK_OEM_*).
+    {SDL_SCANCODE_SEMICOLON, 0xBA, 0},
+    {SDL_SCANCODE_EQUALS, 0xBB, 0},
+    {SDL_SCANCODE_COMMA, 0xBC, 0},
+    {SDL_SCANCODE_MINUS, 0xBD, 0},
+    {SDL_SCANCODE_PERIOD, 0xBE, 0},
+    {SDL_SCANCODE_SLASH, 0xBF, 0},
+    {SDL_SCANCODE_GRAVE, 0xC0, 0},
+    {SDL_SCANCODE_LEFTBRACKET, 0xDB, 0},
+    {SDL_SCANCODE_BACKSLASH, 0xDC, 0},
+    {SDL_SCANCODE_RIGHTBRACKET, 0xDD, 0},
+    {SDL_SCANCODE_APOSTROPHE, 0xDE, 0},
+};
+
+} // namespace
+
+WPARAM virtualKey(const SDL_Keysym& key) {
+    if (key.sym >= SDLK_a && key.sym <= SDLK_z) {
+        return static_cast<WPARAM>('A' + (key.sym - SDLK_a));
+    }
+    if (key.sym >= SDLK_0 && key.sym <= SDLK_9) {
+        return static_cast<WPARAM>('0' + (key.sym - SDLK_0));
+    }
+    const SDL_Scancode code = key.scancode;
+    if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z) {
+        return static_cast<WPARAM>('A' + (code - SDL_SCANCODE_A));
+    }
+    if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_0) { // SDL numbers 1..9, then 0
+        return code == SDL_SCANCODE_0 ? '0' : static_cast<WPARAM>('1' + (code - SDL_SCANCODE_1));
+    }
+    if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) {
+        return static_cast<WPARAM>(VK_F1 + (code - SDL_SCANCODE_F1));
+    }
+    const auto* entry = std::find_if(std::begin(keyTable), std::end(keyTable),
+                                     [code](const KeyCode& k) { return k.scancode == code; });
+    if (entry == std::end(keyTable)) {
+        return 0;
+    }
+    const bool numLockOff = (key.mod & KMOD_NUM) == 0;
+    return numLockOff && entry->keyNumLockOff != 0 ? entry->keyNumLockOff : entry->key;
+}
+
+} // namespace sdlplatform

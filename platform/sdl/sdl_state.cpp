@@ -1,0 +1,111 @@
+// The layer's one state record: where it lives, its fresh values, and the shutdown that releases
+// everything the layer made and starts it afresh. Also the failure reasons kept for MessageBoxA and
+// the guard that keeps the standard descriptors from being taken by the X connection.
+#include "platform/sdl/sdl_internal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <unistd.h>
+
+namespace sdlplatform {
+
+namespace {
+
+std::unique_ptr<LayerState>& stateSlot() {
+    static std::unique_ptr<LayerState> state;
+    return state;
+}
+
+// Mesa's driver (its DRI module and the GLX vendor library that loads it) keeps per-process state
+// that it never frees, and SDL_Quit would unload it. Kept loaded, what it holds stays its own in
+// a leak report instead of memory of no known module, and a later start does not load it again.
+void keepGlDriverLoaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const char* path = info->dlpi_name;
+            if (path != nullptr && (std::strstr(path, "/dri/") != nullptr ||
+                                    std::strstr(path, "_mesa.so") != nullptr)) {
+                dlopen(path, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
+}
+
+} // namespace
+
+LayerState::LayerState() {
+    stockFont.stock = true;
+    stockFont.weight = FW_BOLD; // the system font is a bold face
+    screenDc.font = &stockFont;
+}
+
+LayerState& layer() {
+    std::unique_ptr<LayerState>& state = stateSlot();
+    if (!state) {
+        state = std::make_unique<LayerState>();
+    }
+    return *state;
+}
+
+void shutdownLayer() {
+    if (!stateSlot()) {
+        return; // nothing was ever made
+    }
+    // Contexts before the windows they draw to, fonts before the library their faces belong to,
+    // SDL last because windows and contexts are its objects.
+    releaseContexts();
+    releaseWindows();
+    releaseFonts();
+    keepGlDriverLoaded();
+    if (layer().videoStarted) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    SDL_Quit();
+    stateSlot().reset();
+}
+
+void setFailureReason(const std::string& reason) {
+    layer().failureReason = reason;
+}
+
+void clearFailureReason() {
+    layer().failureReason.clear();
+    clearXError();
+}
+
+std::string takeFailureReason() {
+    std::string reason;
+    reason.swap(layer().failureReason);
+    return reason;
+}
+
+std::string sdlFailure(const char* what) {
+    std::string reason = what;
+    const char* sdlError = SDL_GetError();
+    if (sdlError != nullptr && sdlError[0] != '\0') {
+        reason += std::string(": ") + sdlError;
+    }
+    const std::string xError = lastXError();
+    if (!xError.empty()) {
+        reason += "; " + xError;
+    }
+    return reason;
+}
+
+void openStandardStreams() {
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (fcntl(descriptor, F_GETFD) == -1 && errno == EBADF) {
+            // open() takes the lowest free descriptor, which is this one.
+            const int opened = open("/dev/null", O_RDWR);
+            if (opened >= 0 && opened != descriptor) {
+                close(opened);
+            }
+        }
+    }
+}
+
+} // namespace sdlplatform
