@@ -4,6 +4,7 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -14,8 +15,10 @@ namespace sdlplatform {
 
 namespace {
 
-std::unique_ptr<LayerState>& stateSlot() {
-    static std::unique_ptr<LayerState> state;
+// Never destroyed with the other statics: a program that ends without shutdownLayer() leaves
+// what the layer holds reachable rather than freeing the record and losing the rest.
+LayerState*& stateSlot() {
+    static LayerState* state = nullptr;
     return state;
 }
 
@@ -44,15 +47,25 @@ LayerState::LayerState() {
 }
 
 LayerState& layer() {
-    std::unique_ptr<LayerState>& state = stateSlot();
-    if (!state) {
-        state = std::make_unique<LayerState>();
+    LayerState*& state = stateSlot();
+    if (state == nullptr) {
+        state = new LayerState;
+        // Programs with a main() of their own (the test programs) may end without calling
+        // shutdownLayer(). Fonts, FreeType and fontconfig are released for them at exit, before
+        // the libraries' own destructors; SDL is not, since their display may be gone by then,
+        // and what it holds stays reachable from here.
+        static const bool fontsReleasedAtExit = std::atexit([] {
+                                                    if (stateSlot() != nullptr) {
+                                                        releaseFonts();
+                                                    }
+                                                }) == 0;
+        (void)fontsReleasedAtExit;
     }
     return *state;
 }
 
 void shutdownLayer() {
-    if (!stateSlot()) {
+    if (stateSlot() == nullptr) {
         return; // nothing was ever made
     }
     // Contexts before the windows they draw to, fonts before the library their faces belong to,
@@ -65,7 +78,8 @@ void shutdownLayer() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     SDL_Quit();
-    stateSlot().reset();
+    delete stateSlot();
+    stateSlot() = nullptr;
 }
 
 void setFailureReason(const std::string& reason) {

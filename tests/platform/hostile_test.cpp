@@ -124,6 +124,7 @@ TEST(EightBitScreenDeathTest, WindowCreationErrorSaysTheColourDepthIsWhy) {
             eightBitScreen.SetUp();
             terminateWhenShown("ERROR"); // the box, on that screen, would wait for a click
             const int result = windowCreationErrorBox();
+            sdlplatform::shutdownLayer(); // while its display is still there
             eightBitScreen.TearDown();
             std::exit(result);
         },
