@@ -5,6 +5,10 @@
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
 #include "platform/sdl/win32_api.h"
+#include "platform/win32_common/device_context.h"
+#include "platform/win32_common/message_queue.h"
+#include "platform/win32_common/pixel_format.h"
+#include "platform/win32_common/window_classes.h"
 
 #include <SDL.h>
 #include <ft2build.h>
@@ -14,12 +18,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// A device context: the screen's (no window) or the one every window owns, as with CS_OWNDC.
-struct HDC__ {
-    HWND__* window = nullptr;
-    HFONT__* font = nullptr; // the selected font; starts as the stock font
-};
 
 struct HWND__ {
     SDL_Window* sdlWindow = nullptr;
@@ -36,8 +34,7 @@ struct HWND__ {
     int clientHeight = 0;
     int depthBits = 0; // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
-    int pixelFormat = 0;     // set once by SetPixelFormat
-    int formatDepthBits = 0; // the depth the pixel format was chosen for
+    win32common::PixelFormatChoice pixelFormat;
 };
 
 struct HGLRC__ {
@@ -70,21 +67,13 @@ struct XErrorRecord {
     unsigned char minorCode = 0;
 };
 
-struct WindowClass {
-    std::string name;
-    HINSTANCE instance = nullptr;
-    WNDPROC procedure = nullptr;
-    ATOM atom = 0;
-};
-
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
 // replaces it with a fresh one; nothing else of the layer keeps state of its own.
 struct LayerState {
     LayerState();
 
     // Window manager.
-    std::vector<WindowClass> classes;
-    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    win32common::ClassRegistry classes;
     std::vector<HWND__*> windows;
     HWND__* focused = nullptr;
     int cursorCounter = 0;           // the pointer is shown while this is >= 0, as on Windows
@@ -94,9 +83,7 @@ struct LayerState {
     bool videoStarted = false;
 
     // Message queue.
-    std::deque<MSG> postedMessages;
-    bool quitPosted = false;
-    int quitCode = 0;
+    win32common::MessageQueue messages;
 
     // GL contexts and presentation.
     std::vector<HGLRC__*> contexts;
@@ -154,7 +141,6 @@ bool anyWindowDrawable(); // some window is shown and not minimised
 // live afterwards: the one way the layer learns that a procedure destroyed its own window.
 HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam,
                     LRESULT* result = nullptr);
-void dropQueuedMessages(HWND__* window);
 
 // The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
 WPARAM virtualKey(const SDL_Keysym& key);

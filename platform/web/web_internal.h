@@ -4,18 +4,16 @@
 #pragma once
 
 #include "platform/sdl/win32_api.h"
+#include "platform/win32_common/device_context.h"
+#include "platform/win32_common/message_queue.h"
+#include "platform/win32_common/pixel_format.h"
+#include "platform/win32_common/window_classes.h"
 
 #include <emscripten/html5.h>
 
 #include <deque>
 #include <string>
 #include <vector>
-
-// A device context: the screen's (no window) or the one the window owns, as with CS_OWNDC.
-struct HDC__ {
-    HWND__* window = nullptr;
-    HFONT__* font = nullptr; // the selected font; starts as the stock font
-};
 
 struct HWND__ {
     std::string className;
@@ -26,8 +24,7 @@ struct HWND__ {
     bool minimised = false;
     int clientWidth = 0; // as last reported in WM_SIZE
     int clientHeight = 0;
-    int pixelFormat = 0;     // set once by SetPixelFormat
-    int formatDepthBits = 0; // the depth the pixel format was chosen for
+    win32common::PixelFormatChoice pixelFormat;
 };
 
 struct HGLRC__ {
@@ -45,13 +42,6 @@ struct HFONT__ {
 
 namespace webplatform {
 
-struct WindowClass {
-    std::string name;
-    HINSTANCE instance = nullptr;
-    WNDPROC procedure = nullptr;
-    ATOM atom = 0;
-};
-
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
     enum Kind { key, hidden, shown } kind = key;
@@ -62,8 +52,7 @@ struct PageEvent {
 
 struct State {
     // Window manager
-    std::vector<WindowClass> classes;
-    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    win32common::ClassRegistry classes;
     HWND__* window = nullptr;
     HWND focused = nullptr;
     int cursorCounter = 0;
@@ -73,9 +62,7 @@ struct State {
     std::vector<HFONT__*> fonts;
     // Message queue
     std::deque<PageEvent> pageEvents;
-    std::deque<MSG> postedMessages;
-    bool quitPosted = false;
-    int quitCode = 0;
+    win32common::MessageQueue messages;
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
@@ -95,7 +82,6 @@ void shutdown();
 
 HWND__* liveWindow(HWND window);
 LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
-void dropQueuedMessages(HWND__* window);
 // Turns what the page's handlers saw into messages; called by PeekMessageA.
 void pumpPageEvents();
 void noteHandBack(); // the browser just had control: no yield is due for a while
