@@ -5,7 +5,8 @@
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
 #include "platform/sdl/win32_api.h"
-#include "platform/win32_common/device_context.h"
+#include "platform/win32_common/gdi_objects.h"
+#include "platform/win32_common/key_messages.h"
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/pixel_format.h"
 #include "platform/win32_common/window_classes.h"
@@ -41,19 +42,12 @@ struct HGLRC__ {
     SDL_GLContext context = nullptr;
 };
 
-struct HFONT__ {
-    // What the caller asked for.
-    int height = 0;
-    int weight = FW_NORMAL;
-    bool italic = false;
-    bool monospacedRequest = false;
-    std::string faceName;
-    bool stock = false;
+struct HFONT__ : win32common::FontRecord {
+    bool monospacedRequest = false; // the caller asked for fixed pitch or the modern family
     // What it resolved to, the first time it was used.
     bool resolved = false;
     FT_Face face = nullptr;
     bool embolden = false;
-    int selectionCount = 0;
 };
 
 namespace sdlplatform {
@@ -152,7 +146,6 @@ void releaseWindowDc(HDC__* dc);
 
 // Fonts, owned by sdl_font.cpp.
 bool liveFont(const void* object);
-void adjustFontSelection(HFONT__* font, int delta);
 BOOL deleteFont(HFONT__* font);
 void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
 

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "platform/sdl/win32_api.h"
-#include "platform/win32_common/device_context.h"
+#include "platform/win32_common/gdi_objects.h"
+#include "platform/win32_common/key_messages.h"
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/pixel_format.h"
 #include "platform/win32_common/window_classes.h"
@@ -31,14 +32,8 @@ struct HGLRC__ {
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 };
 
-struct HFONT__ {
-    int height = 0;
-    int weight = FW_NORMAL;
-    bool italic = false;
-    std::string faceName;
-    bool stock = false;
-    int selectionCount = 0;
-};
+// The page draws a font's glyphs from its request alone.
+struct HFONT__ : win32common::FontRecord {};
 
 namespace webplatform {
 
