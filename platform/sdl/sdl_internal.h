@@ -10,6 +10,7 @@
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/pixel_format.h"
 #include "platform/win32_common/window_classes.h"
+#include "platform/win32_common/window_record.h"
 
 #include <SDL.h>
 #include <ft2build.h>
@@ -20,22 +21,13 @@
 #include <string>
 #include <vector>
 
-struct HWND__ {
+struct HWND__ : win32common::WindowRecord {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
     unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
-    std::string className;
-    HINSTANCE classInstance = nullptr;
-    WNDPROC procedure = nullptr;
-    HDC__ dc;
-    bool visible = false;
-    bool minimised = false;
-    bool destroying = false; // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
-    int clientWidth = 0;     // as last reported in WM_SIZE
-    int clientHeight = 0;
-    int depthBits = 0; // what the window's GL configuration was asked for at creation
+    bool destroying = false;   // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
+    int depthBits = 0;         // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
-    win32common::PixelFormatChoice pixelFormat;
 };
 
 struct HGLRC__ {

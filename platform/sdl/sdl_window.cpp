@@ -262,7 +262,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
         return FALSE;
     }
     for (const HWND__* window : layer().windows) {
-        if (isWindowOfClass(window->className, window->classInstance, *windowClass)) {
+        if (isWindowOfClass(*window, *windowClass)) {
             return FALSE; // a window of the class still exists
         }
     }

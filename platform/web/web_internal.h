@@ -9,6 +9,7 @@
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/pixel_format.h"
 #include "platform/win32_common/window_classes.h"
+#include "platform/win32_common/window_record.h"
 
 #include <emscripten/html5.h>
 
@@ -16,17 +17,8 @@
 #include <string>
 #include <vector>
 
-struct HWND__ {
-    std::string className;
-    HINSTANCE classInstance = nullptr;
-    WNDPROC procedure = nullptr;
-    HDC__ dc;
-    bool visible = false;
-    bool minimised = false;
-    int clientWidth = 0; // as last reported in WM_SIZE
-    int clientHeight = 0;
-    win32common::PixelFormatChoice pixelFormat;
-};
+// The page's canvas is the window: nothing more to keep than every layer does.
+struct HWND__ : win32common::WindowRecord {};
 
 struct HGLRC__ {
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;

@@ -84,8 +84,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
         return FALSE;
     }
     const HWND__* window = state().window;
-    if (window != nullptr &&
-        isWindowOfClass(window->className, window->classInstance, *windowClass)) {
+    if (window != nullptr && isWindowOfClass(*window, *windowClass)) {
         return FALSE; // a window of the class still exists
     }
     removeClass(state().classes, windowClass);

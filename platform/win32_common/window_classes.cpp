@@ -40,10 +40,9 @@ ATOM registerClass(ClassRegistry& registry, const WNDCLASSA* windowClass) {
     return entry.atom;
 }
 
-bool isWindowOfClass(const std::string& className, HINSTANCE classInstance,
-                     const WindowClass& windowClass) {
-    return strcasecmp(className.c_str(), windowClass.name.c_str()) == 0 &&
-           classInstance == windowClass.instance;
+bool isWindowOfClass(const WindowRecord& window, const WindowClass& windowClass) {
+    return strcasecmp(window.className.c_str(), windowClass.name.c_str()) == 0 &&
+           window.classInstance == windowClass.instance;
 }
 
 void removeClass(ClassRegistry& registry, const WindowClass* windowClass) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/sdl/win32_api.h"
+#include "platform/win32_common/window_record.h"
 
 #include <string>
 #include <vector>
@@ -31,9 +32,8 @@ WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance)
 // Adds a class; 0 when the description is unusable or the name is taken for the instance.
 ATOM registerClass(ClassRegistry& registry, const WNDCLASSA* windowClass);
 
-// Whether a window made with className and classInstance is one of windowClass.
-bool isWindowOfClass(const std::string& className, HINSTANCE classInstance,
-                     const WindowClass& windowClass);
+// Whether a window was made from windowClass.
+bool isWindowOfClass(const WindowRecord& window, const WindowClass& windowClass);
 
 void removeClass(ClassRegistry& registry, const WindowClass* windowClass);
 
