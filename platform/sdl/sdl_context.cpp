@@ -1,6 +1,6 @@
 // OpenGL on a window: ChoosePixelFormat and SetPixelFormat, the WGL context calls over SDL's GL
-// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress, the layer's
-// wglSwapIntervalEXT and its extension string. Layered planes, overlays and the
+// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress and the layer's
+// wglSwapIntervalEXT (its extension string is win32_common's). Layered planes, overlays and the
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/sdl/sdl_internal.h"
 
@@ -217,8 +217,4 @@ PROC WINAPI wglGetProcAddress(LPCSTR name) {
         return nullptr; // as with WGL, entry points come from a current context
     }
     return asProc(reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress(name)));
-}
-
-const char* platformExtensionString() {
-    return "WGL_EXT_swap_control";
 }

@@ -5,12 +5,8 @@
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
 #include "platform/sdl/win32_api.h"
-#include "platform/win32_common/gdi_objects.h"
-#include "platform/win32_common/key_messages.h"
 #include "platform/win32_common/message_queue.h"
-#include "platform/win32_common/pixel_format.h"
-#include "platform/win32_common/window_classes.h"
-#include "platform/win32_common/window_record.h"
+#include "platform/win32_common/window_manager.h"
 
 #include <SDL.h>
 #include <ft2build.h>

@@ -23,12 +23,23 @@ void postKey(const SDL_KeyboardEvent& event) {
     if (window == nullptr || key == 0) {
         return;
     }
+    // While Alt is held Windows reports keys as system keys, which the program does not record.
     const bool alt = (event.keysym.mod & KMOD_ALT) != 0 || key == VK_MENU;
     const bool down = event.type == SDL_KEYDOWN;
-    const LPARAM data = win32common::keyMessageData(down, event.repeat != 0,
-                                                    static_cast<unsigned>(event.keysym.scancode));
+    UINT message = down ? WM_KEYDOWN : WM_KEYUP;
+    if (alt) {
+        message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+    }
+    // lParam as Windows fills it: repeat count 1, scan code, previous state and transition.
+    DWORD lParam = 1u | ((static_cast<DWORD>(event.keysym.scancode) & 0xFFu) << 16);
+    if (!down || event.repeat) {
+        lParam |= 1u << 30;
+    }
+    if (!down) {
+        lParam |= 1u << 31;
+    }
     layer().messages.posted.push_back(
-        {window, win32common::keyMessage(down, alt), key, data, messageTime(), {}});
+        {window, message, key, static_cast<LPARAM>(lParam), messageTime(), {}});
 }
 
 void sendMinimised(HWND__* window) {

@@ -270,12 +270,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     return TRUE;
 }
 
-BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD /*exStyle*/) {
-    // The window manager draws the frame outside the client area, so the size given to
-    // CreateWindowExA is the client size and the rectangle stays as it is.
-    return rect != nullptr ? TRUE : FALSE;
-}
-
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {

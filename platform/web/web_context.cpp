@@ -1,10 +1,10 @@
 // OpenGL on the canvas: ChoosePixelFormat and SetPixelFormat, the WGL context calls over WebGL 1
 // contexts (the fixed-function GL the program draws with is web_gl's, attached to each context),
-// SwapBuffers, wglGetProcAddress, the layer's wglSwapIntervalEXT and its extension string. A
-// browser presents what was drawn when the page's script hands control back, once per animation
-// frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that is the refresh
-// pacing swap control gives natively. Shared contexts, layered planes and the WGL_ARB_pixel_format
-// family are not offered.
+// SwapBuffers, wglGetProcAddress and the layer's wglSwapIntervalEXT (its extension string is
+// win32_common's). A browser presents what was drawn when the page's script hands control back,
+// once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that
+// is the refresh pacing swap control gives natively. Shared contexts, layered planes and the
+// WGL_ARB_pixel_format family are not offered.
 #include "platform/web/web_internal.h"
 
 #include "platform/web/web_gl.h"
@@ -197,8 +197,4 @@ PROC WINAPI wglGetProcAddress(LPCSTR name) {
         return asProc(&getSwapIntervalEXT);
     }
     return nullptr; // the GL subset has no extensions to look up
-}
-
-const char* platformExtensionString() {
-    return "WGL_EXT_swap_control";
 }

@@ -4,12 +4,8 @@
 #pragma once
 
 #include "platform/sdl/win32_api.h"
-#include "platform/win32_common/gdi_objects.h"
-#include "platform/win32_common/key_messages.h"
 #include "platform/win32_common/message_queue.h"
-#include "platform/win32_common/pixel_format.h"
-#include "platform/win32_common/window_classes.h"
-#include "platform/win32_common/window_record.h"
+#include "platform/win32_common/window_manager.h"
 
 #include <emscripten/html5.h>
 

@@ -138,13 +138,21 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
         return EM_FALSE;
     }
     const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
+    // While Alt is held Windows reports keys as system keys, which the program does not record.
     const bool alt = event->altKey || key == VK_MENU;
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = win32common::keyMessage(down, alt);
+    entry.message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
     entry.virtualKey = key;
-    // A page sees no scan codes.
-    entry.keyData = win32common::keyMessageData(down, event->repeat != 0, 0);
+    // lParam as Windows fills it: repeat count 1, previous state and transition.
+    DWORD keyData = 1u;
+    if (!down || event->repeat) {
+        keyData |= 1u << 30;
+    }
+    if (!down) {
+        keyData |= 1u << 31;
+    }
+    entry.keyData = static_cast<LPARAM>(keyData);
     state().pageEvents.push_back(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
     const bool shortcut = event->ctrlKey || event->metaKey;

@@ -91,11 +91,6 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     return TRUE;
 }
 
-BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD /*exStyle*/) {
-    // The canvas has no frame: the window's size is its client size.
-    return rect != nullptr ? TRUE : FALSE;
-}
-
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
                             HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {

@@ -15,14 +15,10 @@ struct MessageQueue {
     int quitCode = 0;
 };
 
-// PeekMessageA's choice from the queue: the first posted message that passes the filter, else
-// WM_QUIT (stamped with now) when one is due; removed when removeMsg says PM_REMOVE.
+// PeekMessageA's choice: the first posted message that passes the filter, else a due WM_QUIT.
 bool takeMessage(MessageQueue& queue, MSG* msg, HWND window, UINT filterMin, UINT filterMax,
                  UINT removeMsg, DWORD now);
-
-// A destroyed window's posted messages go with it.
-void dropMessages(MessageQueue& queue, HWND window);
-
+void dropMessages(MessageQueue& queue, HWND window); // a destroyed window's posted messages
 void postQuit(MessageQueue& queue, int exitCode);
 
 } // namespace win32common

@@ -1,10 +1,9 @@
-// The window-class table behind RegisterClassA, UnregisterClassA and CreateWindowExA: entries,
-// atoms and lookup by name or atom. Whether a window of a class is still open is the layer's
-// question; the table only answers for its entries.
+// The window-manager bookkeeping the layers share: the class table behind RegisterClassA,
+// UnregisterClassA and CreateWindowExA, and the part of a window record every layer keeps. Which
+// windows are live, and the platform's window behind each, are the layer's.
 #pragma once
 
-#include "platform/sdl/win32_api.h"
-#include "platform/win32_common/window_record.h"
+#include "platform/win32_common/gdi.h"
 
 #include <string>
 #include <vector>
@@ -23,18 +22,25 @@ struct ClassRegistry {
     ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
 };
 
+// Each layer's HWND__ extends this with the platform's window behind it.
+struct WindowRecord {
+    std::string className;
+    HINSTANCE classInstance = nullptr;
+    WNDPROC procedure = nullptr;
+    HDC__ dc;
+    bool visible = false;
+    bool minimised = false;
+    int clientWidth = 0; // as last reported in WM_SIZE
+    int clientHeight = 0;
+    PixelFormatChoice pixelFormat;
+};
+
 // Class and resource names may be given as a number (MAKEINTATOM, MAKEINTRESOURCE).
 bool isAtomName(LPCSTR name);
-
-// The entry a name or atom names for an instance, or null.
 WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance);
-
-// Adds a class; 0 when the description is unusable or the name is taken for the instance.
+// 0 when the description is unusable or the name is taken for the instance.
 ATOM registerClass(ClassRegistry& registry, const WNDCLASSA* windowClass);
-
-// Whether a window was made from windowClass.
 bool isWindowOfClass(const WindowRecord& window, const WindowClass& windowClass);
-
 void removeClass(ClassRegistry& registry, const WindowClass* windowClass);
 
 } // namespace win32common

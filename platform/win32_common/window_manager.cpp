@@ -1,5 +1,7 @@
-// The window-class table of window_classes.h. Windows themselves are not known here.
-#include "platform/win32_common/window_classes.h"
+// The class table of window_manager.h, and GetModuleHandleA, LoadIconA, LoadCursorA and
+// AdjustWindowRectEx, which are the same on every layer: the program is one module with no
+// resources of its own, and no layer's window has a frame inside the size it is given.
+#include "platform/win32_common/window_manager.h"
 
 #include <strings.h>
 
@@ -51,3 +53,29 @@ void removeClass(ClassRegistry& registry, const WindowClass* windowClass) {
 }
 
 } // namespace win32common
+
+using win32common::isAtomName;
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+    // The handle only has to be non-null and stable.
+    static char moduleAnchor;
+    return moduleName == nullptr ? reinterpret_cast<HMODULE>(&moduleAnchor) : nullptr;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName) {
+    static char stockIcon;
+    return instance == nullptr && isAtomName(iconName) ? reinterpret_cast<HICON>(&stockIcon)
+                                                       : nullptr;
+}
+
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
+    static char stockCursor;
+    return instance == nullptr && isAtomName(cursorName) ? reinterpret_cast<HCURSOR>(&stockCursor)
+                                                         : nullptr;
+}
+
+BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD /*exStyle*/) {
+    // A window manager draws the frame outside the client area and the canvas has none, so the
+    // size given to CreateWindowExA is the client size and the rectangle stays as it is.
+    return rect != nullptr ? TRUE : FALSE;
+}
