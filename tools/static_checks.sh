@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
 [ -f "$build/compile_commands.json" ] || { echo "static_checks: configure $build first" >&2; exit 2; }
-mapfile -t sources < <(ls scene/*.cpp render/*.cpp shell/*.cpp platform/sdl/*.cpp)
+mapfile -t sources < <(ls scene/*.cpp render/*.cpp shell/*.cpp platform/sdl/*.cpp platform/win32_common/*.cpp)
 
 echo "clang-tidy: ${#sources[@]} files"
 # Two at a time: the machine's two cores are shared. xargs fails if any clang-tidy run does.

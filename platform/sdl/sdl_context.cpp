@@ -1,6 +1,6 @@
 // OpenGL on a window: ChoosePixelFormat and SetPixelFormat, the WGL context calls over SDL's GL
-// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress, the layer's
-// wglSwapIntervalEXT and its extension string. Layered planes, overlays and the
+// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress and the layer's
+// wglSwapIntervalEXT (its extension string is win32_common's). Layered planes, overlays and the
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/sdl/sdl_internal.h"
 
@@ -14,9 +14,6 @@
 namespace sdlplatform {
 
 namespace {
-
-// The only pixel format a window has: the GL configuration it was created with.
-constexpr int windowPixelFormat = 1;
 
 using Clock = std::chrono::steady_clock;
 
@@ -109,38 +106,25 @@ void releaseContexts() {
 } // namespace sdlplatform
 
 using namespace sdlplatform;
+using win32common::choosePixelFormat;
+using win32common::setPixelFormat;
 
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
+    // The window's one format is the GL configuration it was created with.
     const HWND__* window = windowOfDc(dc);
-    if (window == nullptr || format == nullptr || format->iPixelType != PFD_TYPE_RGBA) {
-        return 0;
-    }
-    // The window is RGB 8-8-8, double-buffered, with the depth and stencil it was created with;
-    // a request for more than that cannot be met. Alpha is not promised by every visual.
-    if (format->cColorBits > 32 || format->cAlphaBits > 0 ||
-        format->cDepthBits > window->depthBits || format->cStencilBits > window->stencilBits) {
-        return 0;
-    }
-    return windowPixelFormat;
+    return window != nullptr ? choosePixelFormat(format, window->depthBits, window->stencilBits)
+                             : 0;
 }
 
 BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || index != windowPixelFormat) {
-        return FALSE;
-    }
-    if (window->pixelFormat != 0) {
-        return window->pixelFormat == index ? TRUE : FALSE; // a window's format is set once
-    }
-    window->pixelFormat = index;
-    window->formatDepthBits = format != nullptr ? format->cDepthBits : 0;
-    return TRUE;
+    return window != nullptr ? setPixelFormat(window->pixelFormat, index, format) : FALSE;
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     clearFailureReason();
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0) {
+    if (window == nullptr || window->pixelFormat.index == 0) {
         setFailureReason(window == nullptr ? "the device context has no window"
                                            : "the window has no pixel format yet");
         return nullptr;
@@ -158,7 +142,7 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits);
     SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered);
     SDL_GL_MakeCurrent(previousWindow, previousContext);
-    if (depthBits < window->formatDepthBits || !doubleBuffered) {
+    if (depthBits < window->pixelFormat.depthBits || !doubleBuffered) {
         SDL_GL_DeleteContext(context);
         setFailureReason("the OpenGL context has " + std::to_string(depthBits) +
                          " depth bits and is " + (doubleBuffered ? "" : "not ") +
@@ -182,7 +166,7 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
     }
     clearFailureReason();
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0 || liveContext(context) == nullptr) {
+    if (window == nullptr || window->pixelFormat.index == 0 || liveContext(context) == nullptr) {
         setFailureReason("the device context or the rendering context is not a live one");
         return FALSE;
     }
@@ -211,7 +195,7 @@ BOOL WINAPI wglDeleteContext(HGLRC context) {
 
 BOOL WINAPI SwapBuffers(HDC dc) {
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0) {
+    if (window == nullptr || window->pixelFormat.index == 0) {
         return FALSE;
     }
     SDL_GL_SwapWindow(window->sdlWindow);
@@ -233,8 +217,4 @@ PROC WINAPI wglGetProcAddress(LPCSTR name) {
         return nullptr; // as with WGL, entry points come from a current context
     }
     return asProc(reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress(name)));
-}
-
-const char* platformExtensionString() {
-    return "WGL_EXT_swap_control";
 }

@@ -11,8 +11,7 @@ namespace sdlplatform {
 namespace {
 
 void selectFont(HDC__* dc, HFONT__* font) {
-    adjustFontSelection(font, +1);
-    adjustFontSelection(dc->font, -1);
+    win32common::moveSelection(font, dc->font);
     dc->font = font;
 }
 

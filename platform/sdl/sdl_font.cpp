@@ -249,12 +249,6 @@ void releaseFonts() {
     }
 }
 
-void adjustFontSelection(HFONT__* font, int delta) {
-    if (font != nullptr) {
-        font->selectionCount += delta;
-    }
-}
-
 BOOL deleteFont(HFONT__* font) {
     if (font->stock) {
         return TRUE; // deleting a stock object is allowed and does nothing
@@ -280,12 +274,9 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
                          DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
                          DWORD /*quality*/, DWORD pitchAndFamily, LPCSTR faceName) {
     auto* font = new HFONT__;
-    font->height = height;
-    font->weight = weight > 0 ? std::min(weight, 1000) : FW_NORMAL;
-    font->italic = italic != 0;
+    win32common::describeFont(*font, height, weight, italic, faceName);
     font->monospacedRequest =
         (pitchAndFamily & 0x3) == FIXED_PITCH || (pitchAndFamily & 0xF0) == FF_MODERN;
-    font->faceName = faceName != nullptr ? faceName : "";
     layer().fonts.push_back(font);
     return font;
 }

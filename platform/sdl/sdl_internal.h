@@ -5,6 +5,8 @@
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
 #include "platform/sdl/win32_api.h"
+#include "platform/win32_common/message_queue.h"
+#include "platform/win32_common/window_manager.h"
 
 #include <SDL.h>
 #include <ft2build.h>
@@ -15,48 +17,25 @@
 #include <string>
 #include <vector>
 
-// A device context: the screen's (no window) or the one every window owns, as with CS_OWNDC.
-struct HDC__ {
-    HWND__* window = nullptr;
-    HFONT__* font = nullptr; // the selected font; starts as the stock font
-};
-
-struct HWND__ {
+struct HWND__ : win32common::WindowRecord {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
     unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
-    std::string className;
-    HINSTANCE classInstance = nullptr;
-    WNDPROC procedure = nullptr;
-    HDC__ dc;
-    bool visible = false;
-    bool minimised = false;
-    bool destroying = false; // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
-    int clientWidth = 0;     // as last reported in WM_SIZE
-    int clientHeight = 0;
-    int depthBits = 0; // what the window's GL configuration was asked for at creation
+    bool destroying = false;   // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
+    int depthBits = 0;         // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
-    int pixelFormat = 0;     // set once by SetPixelFormat
-    int formatDepthBits = 0; // the depth the pixel format was chosen for
 };
 
 struct HGLRC__ {
     SDL_GLContext context = nullptr;
 };
 
-struct HFONT__ {
-    // What the caller asked for.
-    int height = 0;
-    int weight = FW_NORMAL;
-    bool italic = false;
-    bool monospacedRequest = false;
-    std::string faceName;
-    bool stock = false;
+struct HFONT__ : win32common::FontRecord {
+    bool monospacedRequest = false; // the caller asked for fixed pitch or the modern family
     // What it resolved to, the first time it was used.
     bool resolved = false;
     FT_Face face = nullptr;
     bool embolden = false;
-    int selectionCount = 0;
 };
 
 namespace sdlplatform {
@@ -70,21 +49,13 @@ struct XErrorRecord {
     unsigned char minorCode = 0;
 };
 
-struct WindowClass {
-    std::string name;
-    HINSTANCE instance = nullptr;
-    WNDPROC procedure = nullptr;
-    ATOM atom = 0;
-};
-
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
 // replaces it with a fresh one; nothing else of the layer keeps state of its own.
 struct LayerState {
     LayerState();
 
     // Window manager.
-    std::vector<WindowClass> classes;
-    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    win32common::ClassRegistry classes;
     std::vector<HWND__*> windows;
     HWND__* focused = nullptr;
     int cursorCounter = 0;           // the pointer is shown while this is >= 0, as on Windows
@@ -94,9 +65,7 @@ struct LayerState {
     bool videoStarted = false;
 
     // Message queue.
-    std::deque<MSG> postedMessages;
-    bool quitPosted = false;
-    int quitCode = 0;
+    win32common::MessageQueue messages;
 
     // GL contexts and presentation.
     std::vector<HGLRC__*> contexts;
@@ -154,7 +123,6 @@ bool anyWindowDrawable(); // some window is shown and not minimised
 // live afterwards: the one way the layer learns that a procedure destroyed its own window.
 HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam,
                     LRESULT* result = nullptr);
-void dropQueuedMessages(HWND__* window);
 
 // The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
 WPARAM virtualKey(const SDL_Keysym& key);
@@ -166,7 +134,6 @@ void releaseWindowDc(HDC__* dc);
 
 // Fonts, owned by sdl_font.cpp.
 bool liveFont(const void* object);
-void adjustFontSelection(HFONT__* font, int delta);
 BOOL deleteFont(HFONT__* font);
 void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
 

@@ -1,14 +1,13 @@
 // The message queue: PeekMessageA turns SDL events into Windows messages (keys with virtual-key
-// codes, minimise and restore, resize, close requests), TranslateMessage, DispatchMessageA,
-// PostQuitMessage and DefWindowProcA. As on Windows, key messages are posted and come back from
-// PeekMessageA, while size, activation and close messages go straight to the window procedure.
-// Mouse, text input (WM_CHAR) and timers are not translated. A window destroyed by another X
-// client is closed the way a close request closes it. Virtual-key codes are in sdl_keys.cpp.
+// codes, minimise and restore, resize, close requests), DispatchMessageA and PostQuitMessage; the
+// queue itself, TranslateMessage and DefWindowProcA are win32_common's. As on Windows, key messages
+// are posted and come back from PeekMessageA, while size, activation and close messages go straight
+// to the window procedure. Mouse, text input (WM_CHAR) and timers are not translated. A window
+// destroyed by another X client is closed the way a close request closes it. Virtual-key codes are
+// in sdl_keys.cpp.
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL_syswm.h>
-
-#include <algorithm>
 
 namespace sdlplatform {
 
@@ -39,7 +38,7 @@ void postKey(const SDL_KeyboardEvent& event) {
     if (!down) {
         lParam |= 1u << 31;
     }
-    layer().postedMessages.push_back(
+    layer().messages.posted.push_back(
         {window, message, key, static_cast<LPARAM>(lParam), messageTime(), {}});
 }
 
@@ -152,21 +151,7 @@ void pumpSdlEvents() {
     }
 }
 
-bool matchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
-    if (window != nullptr && message.hwnd != window) {
-        return false;
-    }
-    return (filterMin == 0 && filterMax == 0) ||
-           (message.message >= filterMin && message.message <= filterMax);
-}
-
 } // namespace
-
-void dropQueuedMessages(HWND__* window) {
-    const auto forWindow = [window](const MSG& message) { return message.hwnd == window; };
-    auto& posted = layer().postedMessages;
-    posted.erase(std::remove_if(posted.begin(), posted.end(), forWindow), posted.end());
-}
 
 } // namespace sdlplatform
 
@@ -178,24 +163,8 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
     }
     pumpSdlEvents();
     LayerState& state = layer();
-    auto& posted = state.postedMessages;
-    for (auto it = posted.begin(); it != posted.end(); ++it) {
-        if (matchesFilter(*it, window, filterMin, filterMax)) {
-            *msg = *it;
-            if (removeMsg & PM_REMOVE) {
-                posted.erase(it);
-            }
-            return TRUE;
-        }
-    }
-    // WM_QUIT belongs to the thread, not to a window, and comes once the posted ones are gone.
-    const MSG quit{nullptr, WM_QUIT, static_cast<WPARAM>(state.quitCode), 0, messageTime(), {}};
-    if (state.quitPosted && window == nullptr &&
-        matchesFilter(quit, nullptr, filterMin, filterMax)) {
-        *msg = quit;
-        if (removeMsg & PM_REMOVE) {
-            state.quitPosted = false;
-        }
+    if (win32common::takeMessage(state.messages, msg, window, filterMin, filterMax, removeMsg,
+                                 messageTime())) {
         return TRUE;
     }
     // A program polls without pause while its window cannot be drawn (minimised, as the loop is
@@ -205,12 +174,6 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
         SDL_Delay(1);
     }
     return FALSE;
-}
-
-BOOL WINAPI TranslateMessage(const MSG* msg) {
-    // Character messages are not produced; the result says whether it was a key message.
-    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) ? TRUE
-                                                                                           : FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
@@ -223,11 +186,5 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-    layer().quitPosted = true;
-    layer().quitCode = exitCode;
-}
-
-LRESULT WINAPI DefWindowProcA(HWND /*window*/, UINT /*message*/, WPARAM /*wParam*/,
-                              LPARAM /*lParam*/) {
-    return 0;
+    win32common::postQuit(layer().messages, exitCode);
 }

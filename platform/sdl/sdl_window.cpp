@@ -1,7 +1,7 @@
-// Window manager over SDL2: the module handle, stock icon and cursor, the class table, windows
-// (creation, showing, focus, destruction), display-mode changes and cursor visibility. SDL's video
-// subsystem starts lazily, the first time one of these needs it. The message queue is in
-// sdl_messages.cpp; pixel formats, contexts and swapping are in sdl_context.cpp.
+// Window manager over SDL2: the class calls, windows (creation, showing, focus, destruction),
+// display-mode changes and cursor visibility. SDL's video subsystem starts lazily, the first time
+// one of these needs it. The message queue is in sdl_messages.cpp; pixel formats, contexts and
+// swapping are in sdl_context.cpp.
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL_syswm.h>
@@ -9,33 +9,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 namespace sdlplatform {
 
 namespace {
-
-// Class names may be given as an atom (MAKEINTATOM) instead of a string.
-bool isAtomName(LPCSTR name) {
-    return reinterpret_cast<ULONG_PTR>(name) <= 0xFFFF;
-}
-
-WindowClass* findClass(LPCSTR name, HINSTANCE instance) {
-    if (name == nullptr) {
-        return nullptr;
-    }
-    for (WindowClass& windowClass : layer().classes) {
-        const bool sameName =
-            isAtomName(name)
-                ? windowClass.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
-                : strcasecmp(windowClass.name.c_str(), name) == 0;
-        if (sameName && windowClass.instance == instance) {
-            return &windowClass;
-        }
-    }
-    return nullptr;
-}
 
 bool isSet(const char* variable) {
     const char* value = std::getenv(variable);
@@ -194,7 +172,7 @@ void freeWindow(HWND__* record) {
     if (layer().focused == record) {
         layer().focused = nullptr;
     }
-    dropQueuedMessages(record);
+    win32common::dropMessages(layer().messages, record);
     releaseWindowDc(&record->dc);
     SDL_DestroyWindow(record->sdlWindow);
     delete record;
@@ -272,68 +250,31 @@ HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam, 
 } // namespace sdlplatform
 
 using namespace sdlplatform;
-
-HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-    // The program is one module; its handle only has to be non-null and stable.
-    static char moduleAnchor;
-    return moduleName == nullptr ? reinterpret_cast<HMODULE>(&moduleAnchor) : nullptr;
-}
-
-HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName) {
-    // Only the system's stock icons exist; the program carries no resources of its own.
-    static char stockIcon;
-    return instance == nullptr && isAtomName(iconName) ? reinterpret_cast<HICON>(&stockIcon)
-                                                       : nullptr;
-}
-
-HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
-    static char stockCursor;
-    return instance == nullptr && isAtomName(cursorName) ? reinterpret_cast<HCURSOR>(&stockCursor)
-                                                         : nullptr;
-}
+using namespace win32common;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
-    if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
-        isAtomName(windowClass->lpszClassName) || windowClass->lpszClassName[0] == '\0' ||
-        findClass(windowClass->lpszClassName, windowClass->hInstance) != nullptr) {
-        return 0;
-    }
-    WindowClass entry;
-    entry.name = windowClass->lpszClassName;
-    entry.instance = windowClass->hInstance;
-    entry.procedure = windowClass->lpfnWndProc;
-    entry.atom = layer().nextAtom++;
-    layer().classes.push_back(entry);
-    return entry.atom;
+    return registerClass(layer().classes, windowClass);
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
-    WindowClass* windowClass = findClass(className, instance);
+    const WindowClass* windowClass = findClass(layer().classes, className, instance);
     if (windowClass == nullptr) {
         return FALSE;
     }
     for (const HWND__* window : layer().windows) {
-        if (strcasecmp(window->className.c_str(), windowClass->name.c_str()) == 0 &&
-            window->classInstance == instance) {
+        if (isWindowOfClass(*window, *windowClass)) {
             return FALSE; // a window of the class still exists
         }
     }
-    auto& classes = layer().classes;
-    classes.erase(classes.begin() + (windowClass - classes.data()));
+    removeClass(layer().classes, windowClass);
     return TRUE;
-}
-
-BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD /*exStyle*/) {
-    // The window manager draws the frame outside the client area, so the size given to
-    // CreateWindowExA is the client size and the rectangle stays as it is.
-    return rect != nullptr ? TRUE : FALSE;
 }
 
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
     clearFailureReason();
-    const WindowClass* windowClass = findClass(className, instance);
+    const WindowClass* windowClass = findClass(layer().classes, className, instance);
     if (windowClass == nullptr || width <= 0 || height <= 0) {
         setFailureReason(windowClass == nullptr ? "the window class is not registered"
                                                 : "the window has no area");

@@ -1,10 +1,10 @@
 // OpenGL on the canvas: ChoosePixelFormat and SetPixelFormat, the WGL context calls over WebGL 1
 // contexts (the fixed-function GL the program draws with is web_gl's, attached to each context),
-// SwapBuffers, wglGetProcAddress, the layer's wglSwapIntervalEXT and its extension string. A
-// browser presents what was drawn when the page's script hands control back, once per animation
-// frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that is the refresh
-// pacing swap control gives natively. Shared contexts, layered planes and the WGL_ARB_pixel_format
-// family are not offered.
+// SwapBuffers, wglGetProcAddress and the layer's wglSwapIntervalEXT (its extension string is
+// win32_common's). A browser presents what was drawn when the page's script hands control back,
+// once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that
+// is the refresh pacing swap control gives natively. Shared contexts, layered planes and the
+// WGL_ARB_pixel_format family are not offered.
 #include "platform/web/web_internal.h"
 
 #include "platform/web/web_gl.h"
@@ -19,8 +19,7 @@ namespace {
 
 using webplatform::state;
 
-// The only pixel format the canvas has: RGB 8-8-8 with a depth buffer, double-buffered.
-constexpr int canvasPixelFormat = 1;
+// The canvas' depth buffer as its pixel format promises it; it has no stencil buffer.
 constexpr int canvasDepthBits = 24;
 
 // Resolves on the count-th animation frame from now; the page shows the frame just drawn at the
@@ -83,36 +82,23 @@ void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
 } // namespace
 
 using namespace webplatform;
+using win32common::choosePixelFormat;
+using win32common::setPixelFormat;
 
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
-    if (windowOfDc(dc) == nullptr || format == nullptr || format->iPixelType != PFD_TYPE_RGBA) {
-        return 0;
-    }
     // A WebGL canvas without alpha has no stencil buffer unless asked, and depth is promised only
     // as "at least 16 bits"; the context checks what it really got.
-    if (format->cColorBits > 32 || format->cAlphaBits > 0 || format->cDepthBits > canvasDepthBits ||
-        format->cStencilBits > 0) {
-        return 0;
-    }
-    return canvasPixelFormat;
+    return windowOfDc(dc) != nullptr ? choosePixelFormat(format, canvasDepthBits, 0) : 0;
 }
 
 BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || index != canvasPixelFormat) {
-        return FALSE;
-    }
-    if (window->pixelFormat != 0) {
-        return window->pixelFormat == index ? TRUE : FALSE; // a window's format is set once
-    }
-    window->pixelFormat = index;
-    window->formatDepthBits = format != nullptr ? format->cDepthBits : 0;
-    return TRUE;
+    return window != nullptr ? setPixelFormat(window->pixelFormat, index, format) : FALSE;
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0) {
+    if (window == nullptr || window->pixelFormat.index == 0) {
         return nullptr;
     }
     EmscriptenWebGLContextAttributes attributes;
@@ -136,7 +122,7 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     makeCurrent(context);
     const int depthBits = static_cast<int>(emscripten_webgl_get_parameter_d(GL_DEPTH_BITS));
     bool attached = false;
-    if (depthBits < window->formatDepthBits) {
+    if (depthBits < window->pixelFormat.depthBits) {
         state().failure = "WebGL gave a depth buffer of " + std::to_string(depthBits) + " bits";
     } else if (!(attached = webGlAttach())) {
         state().failure = std::string("WebGL could not be set up: ") + webGlFailure();
@@ -160,7 +146,7 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
         return TRUE;
     }
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0 || liveContext(context) == nullptr ||
+    if (window == nullptr || window->pixelFormat.index == 0 || liveContext(context) == nullptr ||
         emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
         return FALSE;
     }
@@ -189,7 +175,7 @@ BOOL WINAPI wglDeleteContext(HGLRC context) {
 
 BOOL WINAPI SwapBuffers(HDC dc) {
     HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat == 0) {
+    if (window == nullptr || window->pixelFormat.index == 0) {
         return FALSE;
     }
     if (state().current != nullptr) {
@@ -211,8 +197,4 @@ PROC WINAPI wglGetProcAddress(LPCSTR name) {
         return asProc(&getSwapIntervalEXT);
     }
     return nullptr; // the GL subset has no extensions to look up
-}
-
-const char* platformExtensionString() {
-    return "WGL_EXT_swap_control";
 }

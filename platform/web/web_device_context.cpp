@@ -5,18 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-
-using webplatform::state;
-
-void adjustSelection(HFONT__* font, int delta) {
-    if (font != nullptr) {
-        font->selectionCount += delta;
-    }
-}
-
-} // namespace
-
 namespace webplatform {
 
 bool liveDc(HDC dc) {
@@ -31,8 +19,7 @@ bool liveFont(const void* object) {
 }
 
 void selectFont(HDC__* dc, HFONT__* font) {
-    adjustSelection(font, +1);
-    adjustSelection(dc->font, -1);
+    win32common::moveSelection(font, dc->font);
     dc->font = font;
 }
 

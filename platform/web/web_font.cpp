@@ -102,10 +102,7 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
                          DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
                          DWORD /*quality*/, DWORD /*pitchAndFamily*/, LPCSTR faceName) {
     auto* font = new HFONT__;
-    font->height = height;
-    font->weight = weight > 0 ? std::min(weight, 1000) : FW_NORMAL;
-    font->italic = italic != 0;
-    font->faceName = faceName != nullptr ? faceName : "";
+    win32common::describeFont(*font, height, weight, italic, faceName);
     state().fonts.push_back(font);
     return font;
 }

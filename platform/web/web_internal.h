@@ -4,6 +4,8 @@
 #pragma once
 
 #include "platform/sdl/win32_api.h"
+#include "platform/win32_common/message_queue.h"
+#include "platform/win32_common/window_manager.h"
 
 #include <emscripten/html5.h>
 
@@ -11,46 +13,17 @@
 #include <string>
 #include <vector>
 
-// A device context: the screen's (no window) or the one the window owns, as with CS_OWNDC.
-struct HDC__ {
-    HWND__* window = nullptr;
-    HFONT__* font = nullptr; // the selected font; starts as the stock font
-};
-
-struct HWND__ {
-    std::string className;
-    HINSTANCE classInstance = nullptr;
-    WNDPROC procedure = nullptr;
-    HDC__ dc;
-    bool visible = false;
-    bool minimised = false;
-    int clientWidth = 0; // as last reported in WM_SIZE
-    int clientHeight = 0;
-    int pixelFormat = 0;     // set once by SetPixelFormat
-    int formatDepthBits = 0; // the depth the pixel format was chosen for
-};
+// The page's canvas is the window: nothing more to keep than every layer does.
+struct HWND__ : win32common::WindowRecord {};
 
 struct HGLRC__ {
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 };
 
-struct HFONT__ {
-    int height = 0;
-    int weight = FW_NORMAL;
-    bool italic = false;
-    std::string faceName;
-    bool stock = false;
-    int selectionCount = 0;
-};
+// The page draws a font's glyphs from its request alone.
+struct HFONT__ : win32common::FontRecord {};
 
 namespace webplatform {
-
-struct WindowClass {
-    std::string name;
-    HINSTANCE instance = nullptr;
-    WNDPROC procedure = nullptr;
-    ATOM atom = 0;
-};
 
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
@@ -62,8 +35,7 @@ struct PageEvent {
 
 struct State {
     // Window manager
-    std::vector<WindowClass> classes;
-    ATOM nextAtom = 0xC000; // where Windows numbers registered classes from
+    win32common::ClassRegistry classes;
     HWND__* window = nullptr;
     HWND focused = nullptr;
     int cursorCounter = 0;
@@ -73,9 +45,7 @@ struct State {
     std::vector<HFONT__*> fonts;
     // Message queue
     std::deque<PageEvent> pageEvents;
-    std::deque<MSG> postedMessages;
-    bool quitPosted = false;
-    int quitCode = 0;
+    win32common::MessageQueue messages;
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
@@ -95,7 +65,6 @@ void shutdown();
 
 HWND__* liveWindow(HWND window);
 LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
-void dropQueuedMessages(HWND__* window);
 // Turns what the page's handlers saw into messages; called by PeekMessageA.
 void pumpPageEvents();
 void noteHandBack(); // the browser just had control: no yield is due for a while

@@ -11,7 +11,6 @@
 
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -214,7 +213,7 @@ void translate(const PageEvent& event) {
     }
     switch (event.kind) {
     case PageEvent::key:
-        state().postedMessages.push_back(
+        state().messages.posted.push_back(
             {window, event.message, event.virtualKey, event.keyData, messageTime(), {}});
         break;
     case PageEvent::hidden:
@@ -228,14 +227,6 @@ void translate(const PageEvent& event) {
         }
         break;
     }
-}
-
-bool matchesFilter(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
-    if (window != nullptr && message.hwnd != window) {
-        return false;
-    }
-    return (filterMin == 0 && filterMax == 0) ||
-           (message.message >= filterMin && message.message <= filterMax);
 }
 
 } // namespace
@@ -302,12 +293,6 @@ void pumpPageEvents() {
     }
 }
 
-void dropQueuedMessages(HWND__* window) {
-    auto& posted = state().postedMessages;
-    const auto forWindow = [window](const MSG& message) { return message.hwnd == window; };
-    posted.erase(std::remove_if(posted.begin(), posted.end(), forWindow), posted.end());
-}
-
 } // namespace webplatform
 
 using namespace webplatform;
@@ -321,33 +306,10 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
         noteHandBack();
     }
     pumpPageEvents();
-    auto& posted = state().postedMessages;
-    for (auto it = posted.begin(); it != posted.end(); ++it) {
-        if (matchesFilter(*it, window, filterMin, filterMax)) {
-            *msg = *it;
-            if (removeMsg & PM_REMOVE) {
-                posted.erase(it);
-            }
-            return TRUE;
-        }
-    }
-    // WM_QUIT belongs to the thread, not to a window, and comes once the posted ones are gone.
-    const MSG quit{nullptr, WM_QUIT, static_cast<WPARAM>(state().quitCode), 0, messageTime(), {}};
-    if (state().quitPosted && window == nullptr &&
-        matchesFilter(quit, nullptr, filterMin, filterMax)) {
-        *msg = quit;
-        if (removeMsg & PM_REMOVE) {
-            state().quitPosted = false;
-        }
-        return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL WINAPI TranslateMessage(const MSG* msg) {
-    // Character messages are not produced; the result says whether it was a key message.
-    return msg != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN) ? TRUE
-                                                                                           : FALSE;
+    return win32common::takeMessage(state().messages, msg, window, filterMin, filterMax, removeMsg,
+                                    messageTime())
+               ? TRUE
+               : FALSE;
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
@@ -358,11 +320,5 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-    state().quitPosted = true;
-    state().quitCode = exitCode;
-}
-
-LRESULT WINAPI DefWindowProcA(HWND /*window*/, UINT /*message*/, WPARAM /*wParam*/,
-                              LPARAM /*lParam*/) {
-    return 0;
+    win32common::postQuit(state().messages, exitCode);
 }

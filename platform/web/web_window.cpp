@@ -1,13 +1,10 @@
-// Window manager over the page: the module handle, stock icon and cursor, the class table and the
-// one window, which is the page's canvas (CreateWindowExA sizes it, ShowWindow shows it, the
-// title becomes the document's). The browser cannot change the display's mode, so
-// ChangeDisplaySettingsA refuses every mode. The message queue is in web_messages.cpp; contexts
-// and swapping are in web_context.cpp.
+// Window manager over the page: the class calls and the one window, which is the page's canvas
+// (CreateWindowExA sizes it, ShowWindow shows it, the title becomes the document's). The browser
+// cannot change the display's mode, so ChangeDisplaySettingsA refuses every mode. The message queue
+// is in web_messages.cpp; contexts and swapping are in web_context.cpp.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
-
-#include <strings.h>
 
 namespace {
 
@@ -39,27 +36,6 @@ EM_JS(void, setCanvasCursorHidden, (bool hidden), {
 });
 
 using webplatform::state;
-
-// Class names may be given as an atom (MAKEINTATOM) instead of a string.
-bool isAtomName(LPCSTR name) {
-    return reinterpret_cast<ULONG_PTR>(name) <= 0xFFFF;
-}
-
-webplatform::WindowClass* findClass(LPCSTR name, HINSTANCE instance) {
-    if (name == nullptr) {
-        return nullptr;
-    }
-    for (webplatform::WindowClass& windowClass : state().classes) {
-        const bool sameName =
-            isAtomName(name)
-                ? windowClass.atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))
-                : strcasecmp(windowClass.name.c_str(), name) == 0;
-        if (sameName && windowClass.instance == instance) {
-            return &windowClass;
-        }
-    }
-    return nullptr;
-}
 
 void sendSize(HWND__* window) {
     int width = 0;
@@ -96,66 +72,29 @@ void canvasSize(int& width, int& height) {
 } // namespace webplatform
 
 using namespace webplatform;
-
-HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-    // The program is one module; its handle only has to be non-null and stable.
-    static char moduleAnchor;
-    return moduleName == nullptr ? reinterpret_cast<HMODULE>(&moduleAnchor) : nullptr;
-}
-
-HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName) {
-    // Only the system's stock icons exist; the page's own icon is the favicon of index.html.
-    static char stockIcon;
-    return instance == nullptr && isAtomName(iconName) ? reinterpret_cast<HICON>(&stockIcon)
-                                                       : nullptr;
-}
-
-HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
-    static char stockCursor;
-    return instance == nullptr && isAtomName(cursorName) ? reinterpret_cast<HCURSOR>(&stockCursor)
-                                                         : nullptr;
-}
+using namespace win32common;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
-    if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
-        isAtomName(windowClass->lpszClassName) || windowClass->lpszClassName[0] == '\0' ||
-        findClass(windowClass->lpszClassName, windowClass->hInstance) != nullptr) {
-        return 0;
-    }
-    WindowClass entry;
-    entry.name = windowClass->lpszClassName;
-    entry.instance = windowClass->hInstance;
-    entry.procedure = windowClass->lpfnWndProc;
-    entry.atom = state().nextAtom++;
-    state().classes.push_back(entry);
-    return entry.atom;
+    return registerClass(state().classes, windowClass);
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
-    WindowClass* windowClass = findClass(className, instance);
+    const WindowClass* windowClass = findClass(state().classes, className, instance);
     if (windowClass == nullptr) {
         return FALSE;
     }
     const HWND__* window = state().window;
-    if (window != nullptr &&
-        strcasecmp(window->className.c_str(), windowClass->name.c_str()) == 0 &&
-        window->classInstance == instance) {
+    if (window != nullptr && isWindowOfClass(*window, *windowClass)) {
         return FALSE; // a window of the class still exists
     }
-    auto& classes = state().classes;
-    classes.erase(classes.begin() + (windowClass - classes.data()));
+    removeClass(state().classes, windowClass);
     return TRUE;
-}
-
-BOOL WINAPI AdjustWindowRectEx(RECT* rect, DWORD /*style*/, BOOL /*menu*/, DWORD /*exStyle*/) {
-    // The canvas has no frame: the window's size is its client size.
-    return rect != nullptr ? TRUE : FALSE;
 }
 
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
                             HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {
-    const WindowClass* windowClass = findClass(className, instance);
+    const WindowClass* windowClass = findClass(state().classes, className, instance);
     // The page has one canvas, so there is one window at a time.
     if (windowClass == nullptr || width <= 0 || height <= 0 || state().window != nullptr ||
         emscripten_set_canvas_element_size("#canvas", width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
@@ -241,7 +180,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
     if (state().focused == record) {
         state().focused = nullptr;
     }
-    dropQueuedMessages(record);
+    dropMessages(state().messages, record);
     selectFont(&record->dc, &state().stockFont);
     removeCanvasFromLayout();
     delete record;
