@@ -1,6 +1,7 @@
 // The one header through which the program reaches the window manager, GDI, WGL and OpenGL.
 // On Windows it is the system's own headers; elsewhere it is our declaration of the same small set
-// of Win32 names, implemented over SDL2, FreeType and fontconfig in platform/sdl/.
+// of Win32 names (platform/win32_common/win32_api.h), implemented over SDL2, FreeType and
+// fontconfig in platform/sdl/ and over the browser in platform/web/.
 #pragma once
 
 #ifdef _WIN32
@@ -19,5 +20,5 @@ inline const char* platformExtensionString() {
     return reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
 }
 #else
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 #endif

@@ -3,7 +3,7 @@
 // empty command line and SW_SHOW, and then releases what the layer made. Kept out of the layer's
 // library so that test programs can link the layer with their own main().
 #include "platform/sdl/sdl_layer.h"
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 
 int main() {
     sdlplatform::openStandardStreams();

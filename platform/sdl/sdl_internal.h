@@ -4,7 +4,7 @@
 
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/window_manager.h"
 

@@ -3,7 +3,7 @@
 // only ever one. Nothing outside platform/web/ includes this header.
 #pragma once
 
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 #include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/window_manager.h"
 

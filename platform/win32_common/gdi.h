@@ -3,7 +3,7 @@
 // glyphs are drawn and which buffers a window really has are the layer's.
 #pragma once
 
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // messages to window procedures, is the layer's.
 #pragma once
 
-#include "platform/sdl/win32_api.h"
+#include "platform/win32_common/win32_api.h"
 
 #include <deque>
 

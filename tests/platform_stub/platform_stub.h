@@ -1,9 +1,9 @@
 // A recording, fault-injecting stand-in for the Win32/GDI/WGL operations of
-// platform/sdl/win32_api.h, for tests of the shell without a window system. It logs every call in
-// order, can make any one operation fail, answers message boxes from a script, feeds PeekMessageA
-// from a scripted queue and keeps enough bookkeeping (classes, windows, DCs, contexts, display
-// mode, cursor) to tell what was left behind. It draws nothing: GL calls go to whatever context the
-// test made current.
+// platform/win32_common/win32_api.h, for tests of the shell without a window system. It logs every
+// call in order, can make any one operation fail, answers message boxes from a script, feeds
+// PeekMessageA from a scripted queue and keeps enough bookkeeping (classes, windows, DCs, contexts,
+// display mode, cursor) to tell what was left behind. It draws nothing: GL calls go to whatever
+// context the test made current.
 #pragma once
 
 #include "platform/platform.h"

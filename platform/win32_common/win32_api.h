@@ -1,6 +1,7 @@
 // Win32, GDI and WGL names for platforms without them: the types, constants and macros the program
 // uses, with Windows' own values and sizes, and the operations it calls. platform/sdl/ implements
-// the operations over SDL2, FreeType and fontconfig; the test tree has a recording stand-in.
+// the operations over SDL2, FreeType and fontconfig, platform/web/ over the browser; the test tree
+// has a recording stand-in.
 // Only what the program and its tests need is declared; nothing else of Win32 is offered.
 #pragma once
 
