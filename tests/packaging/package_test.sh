@@ -23,9 +23,11 @@ done
 
 dpkg -x "$deb" "$work/root"
 for installed in usr/bin/skorvane usr/share/applications/skorvane.desktop \
-    usr/share/icons/hicolor/scalable/apps/skorvane.svg; do
+    usr/share/icons/hicolor/scalable/apps/skorvane.svg usr/share/doc/skorvane/copyright; do
     [ -e "$work/root/$installed" ] || fail "$installed is not in the package"
 done
+cmp -s "$work/root/usr/share/doc/skorvane/copyright" "$source/LICENSE" ||
+    fail "the package's copyright file is not the project's licence"
 desktop-file-validate "$work/root/usr/share/applications/skorvane.desktop" ||
     fail "the desktop entry is not valid"
 
