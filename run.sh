@@ -37,7 +37,7 @@ say "Checking packages"
 if [ "$has_display" = yes ]; then
     ensure_packages "${SKORVANE_RUN_PACKAGES[@]}"
 else
-    ensure_packages "${SKORVANE_RUN_PACKAGES[@]}" xvfb xdotool x11-utils imagemagick
+    ensure_packages "${SKORVANE_RUN_PACKAGES[@]}" "${SKORVANE_CAPTURE_PACKAGES[@]}"
 fi
 
 say "Configuring (preset default)"

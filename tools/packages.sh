@@ -3,6 +3,9 @@
 # To build and run the program.
 SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libgl1-mesa-dri
     libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
+# To run the program without a display (./run.sh on a headless machine): a virtual display, keys
+# sent as a person would, and the screenshots and GIF made from what the window shows.
+SKORVANE_CAPTURE_PACKAGES=(xvfb xdotool x11-utils imagemagick)
 # To run its tests: offscreen Mesa through EGL, GoogleTest, and a virtual X display driven like a
 # user would drive it; valgrind, clang-tidy and cppcheck for the robustness steps; Google Benchmark
 # and GLM for bench/ (its frame probe also counts frames for the valgrind run), python3 for
