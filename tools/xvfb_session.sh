@@ -74,6 +74,24 @@ point_at() {
     xdotool windowfocus "$1" 2>/dev/null || true
 }
 
+# wait_for_program_exit SECONDS: waits for the program started by start_with_probe (or any
+# background job whose pid is in program_pid) to end. Sets program_status to its exit code and
+# clears program_pid; fails, leaving both as they were, if it still runs after SECONDS.
+program_status=""
+wait_for_program_exit() {
+    local seconds=$1
+    for _ in $(seq $((seconds * 10))); do
+        if ! kill -0 "$program_pid" 2>/dev/null; then
+            program_status=0
+            wait "$program_pid" || program_status=$?
+            program_pid=""
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 # Holds Escape long enough for a pass of the loop to see it, however slowly the program runs,
 # until the process PID has gone or SECONDS have passed.
 hold_escape_until_exit() {

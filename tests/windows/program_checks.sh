@@ -16,13 +16,8 @@ wine_run=$tools/wine_run.sh
 source "$tools/xvfb_session.sh"
 
 work=$(mktemp -d)
-program_pid=
 cleanup() {
-    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        kill "$program_pid" 2>/dev/null || true
-        wait "$program_pid" 2>/dev/null || true
-    fi
-    xvfb_stop
+    session_stop
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,32 +38,15 @@ start_program() {
 
 # Sets `exit_code` once the program has ended; fails if it is still running after 30 s.
 wait_for_exit() {
-    for _ in $(seq 300); do
-        if ! kill -0 "$program_pid" 2>/dev/null; then
-            exit_code=0
-            wait "$program_pid" || exit_code=$?
-            program_pid=
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "the program is still running 30 s after $1"
+    wait_for_program_exit 30 || fail "the program is still running 30 s after $1"
+    exit_code=$program_status
 }
 
 # Sets `window` to the program's top-level X window. Wine that cannot start the program can still
 # exit 0, so only the window itself counts as the program having started.
 wait_for_window() {
-    for _ in $(seq 600); do
-        window=$(xdotool search --onlyvisible --name '^Skorvane$' 2>/dev/null | head -n 1 || true)
-        if [ -n "$window" ]; then
-            return 0
-        fi
-        if ! kill -0 "$program_pid" 2>/dev/null; then
-            fail "the program ended without showing a window titled \"Skorvane\""
-        fi
-        sleep 0.1
-    done
-    fail "no window titled \"Skorvane\" after 60 s"
+    window=$(program_window "program checks" 60 "$work/program.log") ||
+        fail "no window titled \"Skorvane\" within 60 s"
 }
 
 # Wine renders the client area into a child X window of the frame; its absolute position is
