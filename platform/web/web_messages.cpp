@@ -53,29 +53,29 @@ constexpr NamedKey namedKeys[] = {
     {"Home", VK_HOME},
     {"Insert", VK_INSERT},
     {"Delete", VK_DELETE},
-    {"PrintScreen", 0x2C},
-    {"MetaLeft", 0x5B},
-    {"MetaRight", 0x5C},
-    {"ContextMenu", 0x5D},
-    {"NumLock", 0x90},
-    {"ScrollLock", 0x91},
-    {"Numpad0", 0x60},
-    {"NumpadMultiply", 0x6A},
-    {"NumpadAdd", 0x6B},
-    {"NumpadSubtract", 0x6D},
-    {"NumpadDecimal", 0x6E},
-    {"NumpadDivide", 0x6F},
-    {"Semicolon", 0xBA},
-    {"Equal", 0xBB},
-    {"Comma", 0xBC},
-    {"Minus", 0xBD},
-    {"Period", 0xBE},
-    {"Slash", 0xBF},
-    {"Backquote", 0xC0},
-    {"BracketLeft", 0xDB},
-    {"Backslash", 0xDC},
-    {"BracketRight", 0xDD},
-    {"Quote", 0xDE},
+    {"PrintScreen", VK_SNAPSHOT},
+    {"MetaLeft", VK_LWIN},
+    {"MetaRight", VK_RWIN},
+    {"ContextMenu", VK_APPS},
+    {"NumLock", VK_NUMLOCK},
+    {"ScrollLock", VK_SCROLL},
+    {"Numpad0", VK_NUMPAD0},
+    {"NumpadMultiply", VK_MULTIPLY},
+    {"NumpadAdd", VK_ADD},
+    {"NumpadSubtract", VK_SUBTRACT},
+    {"NumpadDecimal", VK_DECIMAL},
+    {"NumpadDivide", VK_DIVIDE},
+    {"Semicolon", VK_OEM_1},
+    {"Equal", VK_OEM_PLUS},
+    {"Comma", VK_OEM_COMMA},
+    {"Minus", VK_OEM_MINUS},
+    {"Period", VK_OEM_PERIOD},
+    {"Slash", VK_OEM_2},
+    {"Backquote", VK_OEM_3},
+    {"BracketLeft", VK_OEM_4},
+    {"Backslash", VK_OEM_5},
+    {"BracketRight", VK_OEM_6},
+    {"Quote", VK_OEM_7},
 };
 
 bool isAsciiAlnum(char c) {
@@ -102,7 +102,7 @@ WPARAM virtualKey(const EmscriptenKeyboardEvent& event) {
     }
     if (std::strncmp(code, "Numpad", 6) == 0 && code[6] >= '1' && code[6] <= '9' &&
         code[7] == '\0') {
-        return 0x60 + static_cast<WPARAM>(code[6] - '0');
+        return VK_NUMPAD0 + static_cast<WPARAM>(code[6] - '0');
     }
     if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
         const int number = code[2] == '\0' ? code[1] - '0'

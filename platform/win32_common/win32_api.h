@@ -198,6 +198,7 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 // Virtual-key codes; letters and digits are their upper-case ASCII codes.
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_CLEAR 0x0C
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_CONTROL 0x11
@@ -214,10 +215,34 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_SNAPSHOT 0x2C
 #define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
+#define VK_LWIN 0x5B
+#define VK_RWIN 0x5C
+#define VK_APPS 0x5D
+#define VK_NUMPAD0 0x60
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
 #define VK_F1 0x70
 #define VK_F12 0x7B
+#define VK_NUMLOCK 0x90
+#define VK_SCROLL 0x91
+// Punctuation, named by its key on a US keyboard.
+#define VK_OEM_1 0xBA // ;:
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_COMMA 0xBC
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
+#define VK_OEM_2 0xBF // /?
+#define VK_OEM_3 0xC0 // `~
+#define VK_OEM_4 0xDB // [{
+#define VK_OEM_5 0xDC // \|
+#define VK_OEM_6 0xDD // ]}
+#define VK_OEM_7 0xDE // '"
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
