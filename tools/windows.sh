@@ -16,6 +16,13 @@ SKORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wi
     libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386 libxinerama1:i386
     libxxf86vm1:i386 libfontconfig1:i386)
 
+# Some kernels (virtual machines built without IA32 emulation) cannot execute 32-bit programs,
+# and 32-bit Windows programs run under Wine's 32-bit loader. The loader needs the i386 C library,
+# a dependency of wine32, so this is asked once the packages are in.
+runs_32bit_programs() {
+    /lib/ld-linux.so.2 --help >/dev/null 2>&1
+}
+
 started=$SECONDS
 say "Windows: checking packages"
 if command -v dpkg >/dev/null 2>&1 && ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -31,8 +38,13 @@ ensure_packages "${SKORVANE_WINDOWS_PACKAGES[@]}" "${SKORVANE_TEST_PACKAGES[@]}"
 # the environment in place of the one each build folder would keep.
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/skorvane-wine.XXXXXX")
 export SKORVANE_WINE_PREFIX=$prefix
+# Debian's wineserver is the 32-bit one when wine32 is installed; see runs_32bit_programs.
+wineserver=wineserver
+if ! runs_32bit_programs; then
+    wineserver=/usr/lib/wine/wineserver64
+fi
 cleanup() {
-    WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix timeout 30 "$wineserver" -k >/dev/null 2>&1 || true
     rm -rf "$prefix"
 }
 trap cleanup EXIT
@@ -44,6 +56,12 @@ for preset in windows-i686 windows-x64; do
 done
 
 for preset in windows-i686 windows-x64; do
+    if [ "$preset" = windows-i686 ] && ! runs_32bit_programs; then
+        say "Windows: this kernel cannot execute 32-bit programs, so the 32-bit Windows programs" \
+            "cannot run under Wine here; running the $preset checks that need no Wine"
+        ctest --preset "$preset" -LE wine
+        continue
+    fi
     say "Windows: running the $preset tests under Wine"
     ctest --preset "$preset"
 done
