@@ -11,21 +11,9 @@ namespace {
 
 using ContextBehaviour = WindowTest;
 
-PIXELFORMATDESCRIPTOR requestedFormat(BYTE depthBits) {
-    PIXELFORMATDESCRIPTOR format{};
-    format.nSize = sizeof format;
-    format.nVersion = 1;
-    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = 32;
-    format.cDepthBits = depthBits;
-    format.iLayerType = PFD_MAIN_PLANE;
-    return format;
-}
-
 // The window's DC with its pixel format set and a current context, as the program makes them.
 HGLRC makeCurrentContext(HDC dc) {
-    const PIXELFORMATDESCRIPTOR format = requestedFormat(16);
+    const PIXELFORMATDESCRIPTOR format = programPixelFormat(16);
     const int index = ChoosePixelFormat(dc, &format);
     if (index == 0 || !SetPixelFormat(dc, index, &format)) {
         return nullptr;
@@ -38,10 +26,10 @@ TEST_F(ContextBehaviour, PixelFormatAndContextFollowWglRules) {
     ASSERT_NE(createWindow(WS_OVERLAPPEDWINDOW, 800, 600), nullptr);
     HDC dc = GetDC(window);
     ASSERT_NE(dc, nullptr);
-    PIXELFORMATDESCRIPTOR colourIndex = requestedFormat(16);
+    PIXELFORMATDESCRIPTOR colourIndex = programPixelFormat(16);
     colourIndex.iPixelType = 1; // PFD_TYPE_COLORINDEX
     EXPECT_EQ(ChoosePixelFormat(dc, &colourIndex), 0);
-    const PIXELFORMATDESCRIPTOR hugeDepth = requestedFormat(64);
+    const PIXELFORMATDESCRIPTOR hugeDepth = programPixelFormat(64);
     EXPECT_EQ(ChoosePixelFormat(dc, &hugeDepth), 0);
     EXPECT_EQ(wglCreateContext(dc), nullptr) << "no context before the pixel format is set";
 

@@ -62,17 +62,6 @@ TEST(NoReachableDisplayDeathTest, TheFirstLineSaysWhatToDoOrWhichDisplayIsMissin
         "^ERROR: Window Creation Error\\. \\(cannot open the X display \":97\" named by DISPLAY");
 }
 
-PIXELFORMATDESCRIPTOR programFormat() {
-    PIXELFORMATDESCRIPTOR format{};
-    format.nSize = sizeof format;
-    format.nVersion = 1;
-    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = 32;
-    format.cDepthBits = 16;
-    return format;
-}
-
 std::atomic<bool> boxSeen{false};
 
 // Sends SIGTERM to this process once an X window with this title is up.
@@ -94,7 +83,7 @@ TEST(RefusedGlContextDeathTest, IsTheProgramsOwnFailureWithTheReasonAndItsBoxEnd
             setenv("LIBGL_ALWAYS_INDIRECT", "1", 1);
             HWND window = createHostileWindow();
             HDC dc = GetDC(window);
-            const PIXELFORMATDESCRIPTOR format = programFormat();
+            const PIXELFORMATDESCRIPTOR format = programPixelFormat();
             if (window == nullptr || !SetPixelFormat(dc, ChoosePixelFormat(dc, &format), &format)) {
                 std::exit(2);
             }

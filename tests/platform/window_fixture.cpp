@@ -66,6 +66,18 @@ std::string commandOutput(const std::string& command) {
     return output;
 }
 
+PIXELFORMATDESCRIPTOR programPixelFormat(BYTE depthBits) {
+    PIXELFORMATDESCRIPTOR format{};
+    format.nSize = sizeof format;
+    format.nVersion = 1;
+    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    format.iPixelType = PFD_TYPE_RGBA;
+    format.cColorBits = 32;
+    format.cDepthBits = depthBits;
+    format.iLayerType = PFD_MAIN_PLANE;
+    return format;
+}
+
 bool xWindowExists(const std::string& title) {
     return commandOutput("xwininfo -root -tree").find("\"" + title + "\"") != std::string::npos;
 }

@@ -38,6 +38,10 @@ std::string xWindowId(const std::string& title);
 // Width and height of an X window as xwininfo reports them.
 void xWindowSize(const std::string& id, int& width, int& height);
 
+// The pixel format the program asks for (RGBA, 32 colour bits, double-buffered, drawn by OpenGL
+// into a window), with this many depth bits.
+PIXELFORMATDESCRIPTOR programPixelFormat(BYTE depthBits = 16);
+
 // A registered class with the recording procedure and, in the tests that ask for it, a shown
 // 800 x 600 window titled "Platform Test". Each case starts and ends with the layer shut down.
 class WindowTest : public ::testing::Test {

@@ -19,16 +19,14 @@ const std::set<std::string> cannotFail = {"ShowWindow",       "ShowCursor",     
                                           "TranslateMessage", "DispatchMessageA", "DefWindowProcA",
                                           "PostQuitMessage"};
 
-// Set-up steps whose failure ends the program with this "ERROR" box and exit code 1.
-const std::map<std::string, std::string> setupFailures = {
-    {"RegisterClassA", "Failed To Register The Window Class."},
-    {"CreateWindowExA", "Window Creation Error."},
-    {"GetDC", "Can't Create A GL Device Context."},
-    {"ChoosePixelFormat", "Can't Find A Suitable PixelFormat."},
-    {"SetPixelFormat", "Can't Set The PixelFormat."},
-    {"wglCreateContext", "Can't Create A GL Rendering Context."},
-    {"wglMakeCurrent", "Can't Activate The GL Rendering Context."},
-};
+// Set-up steps whose failure ends the program with their "ERROR" box and exit code 1.
+std::map<std::string, std::string> setupFailureMessages() {
+    std::map<std::string, std::string> messages;
+    for (const FailurePoint& failure : setupFailures) {
+        messages[failure.operation] = failure.message;
+    }
+    return messages;
+}
 
 // What a refused release leaves: the object the platform kept, and what it keeps in turn.
 struct Leftovers {
@@ -103,6 +101,7 @@ TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
     ASSERT_GT(recordedSwaps, 0);
 
     // Set-up ends where the loop first looks for a message; teardown starts after it last does.
+    const std::map<std::string, std::string> setupMessages = setupFailureMessages();
     int firstPeek = -1;
     int lastPeek = -1;
     for (int i = 0; i < static_cast<int>(recorded.size()); ++i) {
@@ -137,9 +136,9 @@ TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
         EXPECT_FALSE(stub().displayModeChanged);
         EXPECT_EQ(stub().cursorCount, 0);
 
-        const auto setup = setupFailures.find(name);
+        const auto setup = setupMessages.find(name);
         const auto release = releaseFailures.find(name);
-        if (i < firstPeek && setup != setupFailures.end()) {
+        if (i < firstPeek && setup != setupMessages.end()) {
             EXPECT_EQ(exitCode, 1);
             EXPECT_EQ(boxTexts(stub(), "ERROR"), std::vector<std::string>{setup->second});
             EXPECT_EQ(stub().messageBoxes.size(), 1u);

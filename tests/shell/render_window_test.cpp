@@ -11,11 +11,6 @@ namespace {
 const UINT errorFlags = MB_OK | MB_ICONEXCLAMATION;
 const UINT shutdownFlags = MB_OK | MB_ICONINFORMATION;
 
-struct FailurePoint {
-    const char* operation;
-    const char* message;
-};
-
 class CreateFailure : public ShellTest, public ::testing::WithParamInterface<FailurePoint> {};
 
 TEST_P(CreateFailure, ReportsOnceAfterTearingDownAndLeavesNothing) {
@@ -37,16 +32,10 @@ TEST_P(CreateFailure, ReportsOnceAfterTearingDownAndLeavesNothing) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, CreateFailure,
-    ::testing::Values(FailurePoint{"RegisterClassA", "Failed To Register The Window Class."},
-                      FailurePoint{"CreateWindowExA", "Window Creation Error."},
-                      FailurePoint{"GetDC", "Can't Create A GL Device Context."},
-                      FailurePoint{"ChoosePixelFormat", "Can't Find A Suitable PixelFormat."},
-                      FailurePoint{"SetPixelFormat", "Can't Set The PixelFormat."},
-                      FailurePoint{"wglCreateContext", "Can't Create A GL Rendering Context."},
-                      FailurePoint{"wglMakeCurrent", "Can't Activate The GL Rendering Context."}),
-    [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.operation; });
+INSTANTIATE_TEST_SUITE_P(EveryStep, CreateFailure, ::testing::ValuesIn(setupFailures),
+                         [](const ::testing::TestParamInfo<FailurePoint>& info) {
+                             return info.param.operation;
+                         });
 
 TEST_F(ShellTest, WindowedCreationGivesTheClientSizeAndACurrentContext) {
     ASSERT_EQ(createRenderWindow("Skorvane", 640, 480, 32, false), TRUE);

@@ -22,6 +22,24 @@ inline void releaseSceneTree(SceneNode& node) {
     node.childCount = 0;
 }
 
+// A platform call that fails, and the message box text its failure must show.
+struct FailurePoint {
+    const char* operation;
+    const char* message;
+};
+
+// The set-up steps of the window and its context: each failure ends the program with this box,
+// captioned "ERROR".
+inline const FailurePoint setupFailures[] = {
+    {"RegisterClassA", "Failed To Register The Window Class."},
+    {"CreateWindowExA", "Window Creation Error."},
+    {"GetDC", "Can't Create A GL Device Context."},
+    {"ChoosePixelFormat", "Can't Find A Suitable PixelFormat."},
+    {"SetPixelFormat", "Can't Set The PixelFormat."},
+    {"wglCreateContext", "Can't Create A GL Rendering Context."},
+    {"wglMakeCurrent", "Can't Activate The GL Rendering Context."},
+};
+
 class ShellTest : public testsupport::GlTest {
   protected:
     void SetUp() override {
