@@ -25,9 +25,7 @@ HGLRC__* liveContext(HGLRC context) {
                : nullptr;
 }
 
-HWND__* windowOfDc(HDC dc) {
-    return liveDc(dc) ? liveWindow(dc->window) : nullptr;
-}
+using win32common::windowOfDc;
 
 bool sdlContextCurrent() {
     return videoAttempted() && videoReady() && SDL_GL_GetCurrentContext() != nullptr;
@@ -61,27 +59,6 @@ void pacePresentation(SDL_Window* window) {
     }
 }
 
-BOOL WINAPI swapIntervalEXT(int interval) {
-    if (interval < 0) {
-        return FALSE;
-    }
-    layer().swapInterval = interval;
-    layer().pacing.interval = -1; // decided afresh from the next swaps
-    if (sdlContextCurrent()) {
-        SDL_GL_SetSwapInterval(interval); // a driver that honours it waits by itself
-    }
-    return TRUE;
-}
-
-int WINAPI getSwapIntervalEXT() {
-    return layer().swapInterval;
-}
-
-// Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
-template <typename Function> PROC asProc(Function* function) {
-    return reinterpret_cast<PROC>(reinterpret_cast<void (*)()>(function));
-}
-
 } // namespace
 
 void applyRecordedSwapInterval() {
@@ -107,18 +84,12 @@ void releaseContexts() {
 
 using namespace sdlplatform;
 using win32common::choosePixelFormat;
-using win32common::setPixelFormat;
 
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
     // The window's one format is the GL configuration it was created with.
     const HWND__* window = windowOfDc(dc);
     return window != nullptr ? choosePixelFormat(format, window->depthBits, window->stencilBits)
                              : 0;
-}
-
-BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
-    HWND__* window = windowOfDc(dc);
-    return window != nullptr ? setPixelFormat(window->pixelFormat, index, format) : FALSE;
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
@@ -193,28 +164,27 @@ BOOL WINAPI wglDeleteContext(HGLRC context) {
     return TRUE;
 }
 
-BOOL WINAPI SwapBuffers(HDC dc) {
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0) {
-        return FALSE;
-    }
+void win32common::present(HWND window) {
     SDL_GL_SwapWindow(window->sdlWindow);
     pacePresentation(window->sdlWindow);
+}
+
+BOOL win32common::setSwapInterval(int interval) {
+    layer().swapInterval = interval;
+    layer().pacing.interval = -1; // decided afresh from the next swaps
+    if (sdlContextCurrent()) {
+        SDL_GL_SetSwapInterval(interval); // a driver that honours it waits by itself
+    }
     return TRUE;
 }
 
-PROC WINAPI wglGetProcAddress(LPCSTR name) {
-    if (name == nullptr) {
-        return nullptr;
-    }
-    if (std::strcmp(name, "wglSwapIntervalEXT") == 0) {
-        return asProc(&swapIntervalEXT);
-    }
-    if (std::strcmp(name, "wglGetSwapIntervalEXT") == 0) {
-        return asProc(&getSwapIntervalEXT);
-    }
+int win32common::swapInterval() {
+    return layer().swapInterval;
+}
+
+PROC win32common::glProcAddress(LPCSTR name) {
     if (!sdlContextCurrent()) {
         return nullptr; // as with WGL, entry points come from a current context
     }
-    return asProc(reinterpret_cast<void (*)()>(SDL_GL_GetProcAddress(name)));
+    return reinterpret_cast<PROC>(SDL_GL_GetProcAddress(name));
 }

@@ -163,15 +163,6 @@ void resolveFont(HFONT__* font) {
     setPixelHeight(font->face, font->height);
 }
 
-// Character codes of the ANSI (Windows-1252) set: 0x80..0x9F differ from Latin-1.
-FT_ULong unicodeForAnsi(DWORD code) {
-    static const FT_ULong high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    return code >= 0x80 && code <= 0x9F ? high[code - 0x80] : code;
-}
-
 // Compiles one list that draws the glyph at the raster position and advances it. glBitmap wants
 // the rows bottom-up and packed MSB first, which FreeType's mono bitmaps are, top-down.
 bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
@@ -182,8 +173,8 @@ bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
     GLfloat yOrigin = 0.0f;
     GLfloat advance = 0.0f;
     FT_GlyphSlot slot = face->glyph;
-    const bool loaded =
-        FT_Load_Char(face, unicodeForAnsi(code), FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
+    const bool loaded = FT_Load_Char(face, win32common::unicodeForAnsi(code),
+                                     FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
     if (loaded) {
         if (embolden) {
             FT_GlyphSlot_Embolden(slot);
@@ -220,21 +211,12 @@ void reportMissingFont() {
 
 } // namespace
 
-bool liveFont(const void* object) {
-    const auto& fonts = layer().fonts;
-    return object != nullptr && (object == &layer().stockFont ||
-                                 std::find(fonts.begin(), fonts.end(), object) != fonts.end());
-}
-
 void releaseFonts() {
     LayerState& state = layer();
-    for (HFONT__* font : state.fonts) {
-        if (font->face != nullptr) {
-            FT_Done_Face(font->face);
-        }
-        delete font;
+    for (HFONT__* font : state.common.fonts) {
+        win32common::freeFont(font);
     }
-    state.fonts.clear();
+    state.common.fonts.clear();
     if (state.stockFont.face != nullptr) {
         FT_Done_Face(state.stockFont.face);
         state.stockFont.face = nullptr;
@@ -249,41 +231,31 @@ void releaseFonts() {
     }
 }
 
-BOOL deleteFont(HFONT__* font) {
-    if (font->stock) {
-        return TRUE; // deleting a stock object is allowed and does nothing
-    }
-    if (font->selectionCount > 0) {
-        return FALSE; // still selected into a DC, as Windows refuses too
-    }
-    auto& fonts = layer().fonts;
-    fonts.erase(std::remove(fonts.begin(), fonts.end(), font), fonts.end());
-    if (font->face != nullptr) {
-        FT_Done_Face(font->face);
-    }
-    delete font;
-    return TRUE;
-}
-
 } // namespace sdlplatform
 
 using namespace sdlplatform;
 
-HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
-                         int weight, DWORD italic, DWORD /*underline*/, DWORD /*strikeOut*/,
-                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
-                         DWORD /*quality*/, DWORD pitchAndFamily, LPCSTR faceName) {
+win32common::FontRecord* win32common::recordOf(HFONT font) {
+    return font;
+}
+
+HFONT win32common::makeFont(DWORD pitchAndFamily) {
     auto* font = new HFONT__;
-    win32common::describeFont(*font, height, weight, italic, faceName);
     font->monospacedRequest =
         (pitchAndFamily & 0x3) == FIXED_PITCH || (pitchAndFamily & 0xF0) == FF_MODERN;
-    layer().fonts.push_back(font);
     return font;
+}
+
+void win32common::freeFont(HFONT font) {
+    if (font->face != nullptr) {
+        FT_Done_Face(font->face);
+    }
+    delete font;
 }
 
 BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
     // Without a current context there is nothing to compile the lists into.
-    if (!liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
+    if (!win32common::liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
         return FALSE;
     }
     HFONT__* font = dc->font;

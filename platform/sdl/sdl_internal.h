@@ -5,7 +5,6 @@
 #include "platform/sdl/sdl_layer.h"
 #include "platform/sdl/swap_pacing.h"
 #include "platform/win32_common/win32_api.h"
-#include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/window_manager.h"
 
 #include <SDL.h>
@@ -54,18 +53,17 @@ struct XErrorRecord {
 struct LayerState {
     LayerState();
 
+    // What the calls written once for every layer keep: classes, windows, focus, the message
+    // queue, the screen's DC and the fonts.
+    win32common::CommonState common;
+    HFONT__ stockFont;
+
     // Window manager.
-    win32common::ClassRegistry classes;
-    std::vector<HWND__*> windows;
-    HWND__* focused = nullptr;
     int cursorCounter = 0;           // the pointer is shown while this is >= 0, as on Windows
     bool haveFullscreenMode = false; // set by ChangeDisplaySettingsA with a mode
     SDL_DisplayMode fullscreenMode{};
     bool videoTried = false;
     bool videoStarted = false;
-
-    // Message queue.
-    win32common::MessageQueue messages;
 
     // GL contexts and presentation.
     std::vector<HGLRC__*> contexts;
@@ -73,11 +71,7 @@ struct LayerState {
     int swapInterval = 0; // 0 until the program asks: the driver's default, unpaced
     SwapPacing pacing;
 
-    // Device contexts and fonts.
-    HFONT__ stockFont;
-    HDC__ screenDc;
-    std::vector<HDC__*> windowDcs;
-    std::vector<HFONT__*> fonts;
+    // Fonts.
     FT_Library freeType = nullptr;
     bool fontconfigStarted = false;
     bool missingFontReported = false;
@@ -112,29 +106,19 @@ int screenDepth();
 bool videoReady();
 bool videoAttempted(); // true once videoReady() has run, whatever its result
 
-// The window record behind a handle, or null when the handle is not a live window.
-HWND__* liveWindow(HWND window);
+using win32common::liveWindow;
+using win32common::sendMessage;
+std::vector<HWND>& liveWindows();
+
 HWND__* windowFromSdlId(Uint32 sdlId);
 HWND__* windowFromXWindow(unsigned long xWindow);
 HWND__* firstWindow();
 bool anyWindowDrawable(); // some window is shown and not minimised
 
-// Calls the window procedure at once, as SendMessage does, and returns the window if it is still
-// live afterwards: the one way the layer learns that a procedure destroyed its own window.
-HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam,
-                    LRESULT* result = nullptr);
-
 // The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
 WPARAM virtualKey(const SDL_Keysym& key);
 
-// Device contexts: validity, and the font bookkeeping when a DC goes away.
-bool liveDc(HDC dc);
-void initWindowDc(HDC__* dc, HWND__* window);
-void releaseWindowDc(HDC__* dc);
-
 // Fonts, owned by sdl_font.cpp.
-bool liveFont(const void* object);
-BOOL deleteFont(HFONT__* font);
 void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
 
 // GL contexts, owned by sdl_context.cpp.

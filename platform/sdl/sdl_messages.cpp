@@ -1,6 +1,6 @@
 // The message queue: PeekMessageA turns SDL events into Windows messages (keys with virtual-key
-// codes, minimise and restore, resize, close requests), DispatchMessageA and PostQuitMessage; the
-// queue itself, TranslateMessage and DefWindowProcA are win32_common's. As on Windows, key messages
+// codes, minimise and restore, resize, close requests); the queue itself and the other message
+// calls are win32_common's. As on Windows, key messages
 // are posted and come back from PeekMessageA, while size, activation and close messages go straight
 // to the window procedure. Mouse, text input (WM_CHAR) and timers are not translated. A window
 // destroyed by another X client is closed the way a close request closes it. Virtual-key codes are
@@ -12,6 +12,10 @@
 namespace sdlplatform {
 
 namespace {
+
+using win32common::sendMinimised;
+using win32common::sendRestored;
+using win32common::sendSizeIfChanged;
 
 DWORD messageTime() {
     return static_cast<DWORD>(SDL_GetTicks64());
@@ -38,41 +42,8 @@ void postKey(const SDL_KeyboardEvent& event) {
     if (!down) {
         lParam |= 1u << 31;
     }
-    layer().messages.posted.push_back(
+    layer().common.messages.posted.push_back(
         {window, message, key, static_cast<LPARAM>(lParam), messageTime(), {}});
-}
-
-void sendMinimised(HWND__* window) {
-    if (window->minimised) {
-        return;
-    }
-    window->minimised = true;
-    window->clientWidth = 0;
-    window->clientHeight = 0;
-    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0))) {
-        sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
-    }
-}
-
-void sendSizeIfChanged(HWND__* window) {
-    int width = 0;
-    int height = 0;
-    SDL_GetWindowSize(window->sdlWindow, &width, &height);
-    if (width != window->clientWidth || height != window->clientHeight) {
-        window->clientWidth = width;
-        window->clientHeight = height;
-        sendMessage(window, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
-    }
-}
-
-void sendRestored(HWND__* window) {
-    if (!window->minimised) {
-        return;
-    }
-    window->minimised = false;
-    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
-        sendSizeIfChanged(window);
-    }
 }
 
 void translateWindowEvent(const SDL_WindowEvent& event) {
@@ -163,28 +134,15 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
     }
     pumpSdlEvents();
     LayerState& state = layer();
-    if (win32common::takeMessage(state.messages, msg, window, filterMin, filterMax, removeMsg,
-                                 messageTime())) {
+    if (win32common::takeMessage(state.common.messages, msg, window, filterMin, filterMax,
+                                 removeMsg, messageTime())) {
         return TRUE;
     }
     // A program polls without pause while its window cannot be drawn (minimised, as the loop is
     // written to do); empty polls of the X connection would then burn a whole core. A rest of a
     // millisecond costs nothing in responsiveness and never waits for a message.
-    if (!state.windows.empty() && !anyWindowDrawable()) {
+    if (!state.common.windows.empty() && !anyWindowDrawable()) {
         SDL_Delay(1);
     }
     return FALSE;
-}
-
-LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr) {
-        return 0;
-    }
-    LRESULT result = 0;
-    sendMessage(liveWindow(msg->hwnd), msg->message, msg->wParam, msg->lParam, &result);
-    return result;
-}
-
-void WINAPI PostQuitMessage(int exitCode) {
-    win32common::postQuit(layer().messages, exitCode);
 }

@@ -43,7 +43,8 @@ void keepGlDriverLoaded() {
 LayerState::LayerState() {
     stockFont.stock = true;
     stockFont.weight = FW_BOLD; // the system font is a bold face
-    screenDc.font = &stockFont;
+    common.stockFont = &stockFont;
+    common.screenDc.font = &stockFont;
 }
 
 LayerState& layer() {
@@ -63,6 +64,14 @@ LayerState& layer() {
     }
     return *state;
 }
+
+} // namespace sdlplatform
+
+win32common::CommonState& win32common::commonState() {
+    return sdlplatform::layer().common;
+}
+
+namespace sdlplatform {
 
 void shutdownLayer() {
     if (stateSlot() == nullptr) {

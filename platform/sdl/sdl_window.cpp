@@ -147,33 +147,9 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
     return nullptr;
 }
 
-void clientSize(const HWND__* record, int& width, int& height) {
-    SDL_GetWindowSize(record->sdlWindow, &width, &height);
-    if (SDL_GetWindowFlags(record->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
-        width = layer().fullscreenMode.w;
-        height = layer().fullscreenMode.h;
-    }
-}
-
-// Returns the window if it is still live after its procedure has seen WM_SIZE.
-HWND__* sendSize(HWND__* record) {
-    int width = 0;
-    int height = 0;
-    clientSize(record, width, height);
-    record->clientWidth = width;
-    record->clientHeight = height;
-    return sendMessage(record, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
-}
-
 // Frees a window's records and SDL window; its procedure has been told, or is not to be.
 void freeWindow(HWND__* record) {
-    auto& live = layer().windows;
-    live.erase(std::remove(live.begin(), live.end(), record), live.end());
-    if (layer().focused == record) {
-        layer().focused = nullptr;
-    }
-    win32common::dropMessages(layer().messages, record);
-    releaseWindowDc(&record->dc);
+    win32common::removeWindow(record);
     SDL_DestroyWindow(record->sdlWindow);
     delete record;
 }
@@ -193,14 +169,12 @@ bool videoAttempted() {
     return layer().videoTried;
 }
 
-HWND__* liveWindow(HWND window) {
-    const auto& live = layer().windows;
-    return window != nullptr && std::find(live.begin(), live.end(), window) != live.end() ? window
-                                                                                          : nullptr;
+std::vector<HWND>& liveWindows() {
+    return layer().common.windows;
 }
 
 HWND__* windowFromSdlId(Uint32 sdlId) {
-    for (HWND__* window : layer().windows) {
+    for (HWND__* window : liveWindows()) {
         if (window->sdlId == sdlId) {
             return window;
         }
@@ -209,7 +183,7 @@ HWND__* windowFromSdlId(Uint32 sdlId) {
 }
 
 HWND__* windowFromXWindow(unsigned long xWindow) {
-    for (HWND__* window : layer().windows) {
+    for (HWND__* window : liveWindows()) {
         if (window->xWindow != 0 && window->xWindow == xWindow) {
             return window;
         }
@@ -218,11 +192,11 @@ HWND__* windowFromXWindow(unsigned long xWindow) {
 }
 
 HWND__* firstWindow() {
-    return layer().windows.empty() ? nullptr : layer().windows.front();
+    return liveWindows().empty() ? nullptr : liveWindows().front();
 }
 
 bool anyWindowDrawable() {
-    for (const HWND__* window : layer().windows) {
+    for (const HWND__* window : liveWindows()) {
         if (window->visible && !window->minimised) {
             return true;
         }
@@ -231,20 +205,9 @@ bool anyWindowDrawable() {
 }
 
 void releaseWindows() {
-    while (!layer().windows.empty()) {
-        freeWindow(layer().windows.back());
+    while (!liveWindows().empty()) {
+        freeWindow(liveWindows().back());
     }
-}
-
-HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (window == nullptr || window->procedure == nullptr) {
-        return window;
-    }
-    const LRESULT answer = window->procedure(window, message, wParam, lParam);
-    if (result != nullptr) {
-        *result = answer;
-    }
-    return liveWindow(window);
 }
 
 } // namespace sdlplatform
@@ -252,29 +215,35 @@ HWND__* sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam, 
 using namespace sdlplatform;
 using namespace win32common;
 
-ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
-    return registerClass(layer().classes, windowClass);
+WindowRecord* win32common::recordOf(HWND window) {
+    return window;
 }
 
-BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
-    const WindowClass* windowClass = findClass(layer().classes, className, instance);
-    if (windowClass == nullptr) {
-        return FALSE;
+void win32common::clientSize(HWND window, int& width, int& height) {
+    SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
+        width = layer().fullscreenMode.w;
+        height = layer().fullscreenMode.h;
     }
-    for (const HWND__* window : layer().windows) {
-        if (isWindowOfClass(*window, *windowClass)) {
-            return FALSE; // a window of the class still exists
-        }
+}
+
+void win32common::showPlatformWindow(HWND window, bool shown) {
+    if (shown) {
+        SDL_ShowWindow(window->sdlWindow); // waits until the window is mapped
+    } else {
+        SDL_HideWindow(window->sdlWindow);
     }
-    removeClass(layer().classes, windowClass);
-    return TRUE;
+}
+
+void win32common::giveKeyboard(HWND window) {
+    SDL_SetWindowInputFocus(window->sdlWindow);
 }
 
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
     clearFailureReason();
-    const WindowClass* windowClass = findClass(layer().classes, className, instance);
+    const WindowClass* windowClass = findClass(layer().common.classes, className, instance);
     if (windowClass == nullptr || width <= 0 || height <= 0) {
         setFailureReason(windowClass == nullptr ? "the window class is not registered"
                                                 : "the window has no area");
@@ -287,9 +256,6 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         return nullptr;
     }
     auto* record = new HWND__;
-    record->className = windowClass->name;
-    record->classInstance = windowClass->instance;
-    record->procedure = windowClass->procedure;
     record->sdlWindow = createSdlWindow(windowName, style, x, y, width, height, record);
     if (record->sdlWindow == nullptr) {
         delete record;
@@ -297,58 +263,13 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
     }
     record->sdlId = SDL_GetWindowID(record->sdlWindow);
     record->xWindow = xWindowOf(record->sdlWindow);
-    initWindowDc(&record->dc, record);
-    layer().windows.push_back(record);
+    addWindow(record, *windowClass);
 
-    // Windows sends these from inside CreateWindowEx, before any GL context can exist. A window
-    // its procedure destroyed meanwhile makes CreateWindowEx fail, as it does on Windows.
-    LRESULT created = 0;
-    HWND__* window = sendMessage(record, WM_CREATE, 0, 0, &created);
-    if (window != nullptr && created == -1) {
-        DestroyWindow(window);
-        window = nullptr;
-    }
-    if (window != nullptr) {
-        window = sendSize(window);
-    }
-    if (window != nullptr && (style & WS_VISIBLE)) {
-        ShowWindow(window, SW_SHOW);
-        window = liveWindow(window);
-    }
+    HWND__* window = sendCreationMessages(record, style);
     if (window == nullptr) {
         setFailureReason("the window was destroyed while it was being created");
     }
     return window;
-}
-
-BOOL WINAPI ShowWindow(HWND window, int showCommand) {
-    HWND__* record = liveWindow(window);
-    if (record == nullptr) {
-        return FALSE;
-    }
-    const BOOL wasVisible = record->visible ? TRUE : FALSE;
-    if (showCommand == SW_HIDE) {
-        if (record->visible && (record = sendMessage(record, WM_SHOWWINDOW, FALSE, 0))) {
-            SDL_HideWindow(record->sdlWindow);
-            record->visible = false;
-        }
-        return wasVisible;
-    }
-    if (record->visible || !(record = sendMessage(record, WM_SHOWWINDOW, TRUE, 0))) {
-        return wasVisible;
-    }
-    SDL_ShowWindow(record->sdlWindow); // waits until the window is mapped
-    record->visible = true;
-    if (!(record = sendMessage(record, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
-        return wasVisible;
-    }
-    int width = 0;
-    int height = 0;
-    clientSize(record, width, height);
-    if (width != record->clientWidth || height != record->clientHeight) {
-        sendSize(record); // a full-screen window takes the mode's size when shown
-    }
-    return wasVisible;
 }
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
@@ -358,21 +279,6 @@ BOOL WINAPI SetForegroundWindow(HWND window) {
     }
     SDL_RaiseWindow(record->sdlWindow);
     return TRUE;
-}
-
-HWND WINAPI SetFocus(HWND window) {
-    HWND previous = liveWindow(layer().focused);
-    if (window == nullptr) {
-        layer().focused = nullptr;
-        return previous;
-    }
-    HWND__* record = liveWindow(window);
-    if (record == nullptr || !record->visible) {
-        return nullptr; // a hidden window cannot take the keyboard
-    }
-    SDL_SetWindowInputFocus(record->sdlWindow);
-    layer().focused = record;
-    return previous;
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
@@ -394,7 +300,7 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
     if (mode == nullptr) {
         // Back to the desktop's mode: SDL restores it when its full-screen windows leave it.
         layer().haveFullscreenMode = false;
-        for (HWND__* window : layer().windows) {
+        for (HWND__* window : liveWindows()) {
             if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
                 SDL_SetWindowFullscreen(window->sdlWindow, 0);
             }

@@ -47,32 +47,12 @@ EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
 });
 // clang-format on
 
-HWND__* windowOfDc(HDC dc) {
-    return webplatform::liveDc(dc) ? webplatform::liveWindow(dc->window) : nullptr;
-}
+using win32common::windowOfDc;
 
 HGLRC__* liveContext(HGLRC context) {
     const auto& contexts = state().contexts;
     return std::find(contexts.begin(), contexts.end(), context) != contexts.end() ? context
                                                                                   : nullptr;
-}
-
-BOOL WINAPI swapIntervalEXT(int interval) {
-    if (interval < 0) {
-        return FALSE;
-    }
-    // Nothing is presented between animation frames, so an interval of 0 waits for one as well.
-    state().swapInterval = std::max(interval, 1);
-    return TRUE;
-}
-
-int WINAPI getSwapIntervalEXT() {
-    return state().swapInterval;
-}
-
-// Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
-template <typename Function> PROC asProc(Function* function) {
-    return reinterpret_cast<PROC>(reinterpret_cast<void (*)()>(function));
 }
 
 void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
@@ -83,17 +63,11 @@ void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
 
 using namespace webplatform;
 using win32common::choosePixelFormat;
-using win32common::setPixelFormat;
 
 int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
     // A WebGL canvas without alpha has no stencil buffer unless asked, and depth is promised only
     // as "at least 16 bits"; the context checks what it really got.
     return windowOfDc(dc) != nullptr ? choosePixelFormat(format, canvasDepthBits, 0) : 0;
-}
-
-BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
-    HWND__* window = windowOfDc(dc);
-    return window != nullptr ? setPixelFormat(window->pixelFormat, index, format) : FALSE;
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
@@ -173,28 +147,24 @@ BOOL WINAPI wglDeleteContext(HGLRC context) {
     return TRUE;
 }
 
-BOOL WINAPI SwapBuffers(HDC dc) {
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0) {
-        return FALSE;
-    }
+void win32common::present(HWND /*window*/) {
     if (state().current != nullptr) {
         webGlFlush();
     }
     waitForAnimationFrames(state().swapInterval);
     noteHandBack();
+}
+
+BOOL win32common::setSwapInterval(int interval) {
+    // Nothing is presented between animation frames, so an interval of 0 waits for one as well.
+    state().swapInterval = std::max(interval, 1);
     return TRUE;
 }
 
-PROC WINAPI wglGetProcAddress(LPCSTR name) {
-    if (name == nullptr) {
-        return nullptr;
-    }
-    if (std::strcmp(name, "wglSwapIntervalEXT") == 0) {
-        return asProc(&swapIntervalEXT);
-    }
-    if (std::strcmp(name, "wglGetSwapIntervalEXT") == 0) {
-        return asProc(&getSwapIntervalEXT);
-    }
+int win32common::swapInterval() {
+    return state().swapInterval;
+}
+
+PROC win32common::glProcAddress(LPCSTR /*name*/) {
     return nullptr; // the GL subset has no extensions to look up
 }

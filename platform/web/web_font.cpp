@@ -84,32 +84,25 @@ EM_JS(bool, rasteriseGlyph,
           return true;
       });
 
-// Character codes of the ANSI (Windows-1252) set: 0x80..0x9F differ from Latin-1.
-int unicodeForAnsi(DWORD code) {
-    static const int high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    return code >= 0x80 && code <= 0x9F ? high[code - 0x80] : static_cast<int>(code & 0xFF);
-}
-
 } // namespace
 
 using namespace webplatform;
 
-HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
-                         int weight, DWORD italic, DWORD /*underline*/, DWORD /*strikeOut*/,
-                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
-                         DWORD /*quality*/, DWORD /*pitchAndFamily*/, LPCSTR faceName) {
-    auto* font = new HFONT__;
-    win32common::describeFont(*font, height, weight, italic, faceName);
-    state().fonts.push_back(font);
+win32common::FontRecord* win32common::recordOf(HFONT font) {
     return font;
+}
+
+HFONT win32common::makeFont(DWORD /*pitchAndFamily*/) {
+    return new HFONT__;
+}
+
+void win32common::freeFont(HFONT font) {
+    delete font;
 }
 
 BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
     // Without a current context there is nothing to compile the lists into.
-    if (!liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
+    if (!win32common::liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
         return FALSE;
     }
     const HFONT__* font = dc->font;
@@ -117,8 +110,9 @@ BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase)
     int metrics[5];
     bool allDrawn = true;
     for (DWORD i = 0; i < count; ++i) {
-        const bool drawn = rasteriseGlyph(unicodeForAnsi(first + i), font->faceName.c_str(),
-                                          font->weight, font->italic, font->height, rows, metrics);
+        const bool drawn = rasteriseGlyph(static_cast<int>(win32common::unicodeForAnsi(first + i)),
+                                          font->faceName.c_str(), font->weight, font->italic,
+                                          font->height, rows, metrics);
         if (!drawn) {
             std::fill(metrics, metrics + 5, 0);
         }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "platform/win32_common/win32_api.h"
-#include "platform/win32_common/message_queue.h"
 #include "platform/win32_common/window_manager.h"
 
 #include <emscripten/html5.h>
@@ -34,18 +33,14 @@ struct PageEvent {
 };
 
 struct State {
-    // Window manager
-    win32common::ClassRegistry classes;
-    HWND__* window = nullptr;
-    HWND focused = nullptr;
-    int cursorCounter = 0;
-    // Device contexts and fonts
-    HDC__ screenDc;
+    // What the calls written once for every layer keep: classes, the window, focus, the message
+    // queue, the screen's DC and the fonts.
+    win32common::CommonState common;
     HFONT__ stockFont;
-    std::vector<HFONT__*> fonts;
+    // Window manager
+    int cursorCounter = 0;
     // Message queue
     std::deque<PageEvent> pageEvents;
-    win32common::MessageQueue messages;
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
@@ -63,16 +58,13 @@ State& state();
 void init();
 void shutdown();
 
-HWND__* liveWindow(HWND window);
-LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam);
+using win32common::liveWindow;
+using win32common::sendMessage;
+// The page's one window, the canvas, or null before it is made and once it is destroyed.
+HWND__* canvasWindow();
 // Turns what the page's handlers saw into messages; called by PeekMessageA.
 void pumpPageEvents();
 void noteHandBack(); // the browser just had control: no yield is due for a while
-
-bool liveDc(HDC dc);
-bool liveFont(const void* object);
-void selectFont(HDC__* dc, HFONT__* font);
-BOOL deleteFont(HFONT__* font);
 
 // The canvas' drawing-buffer size, which is the window's client size.
 void canvasSize(int& width, int& height);

@@ -15,6 +15,7 @@
 
 namespace {
 
+using webplatform::canvasWindow;
 using webplatform::PageEvent;
 using webplatform::state;
 
@@ -129,7 +130,7 @@ bool pageWouldAct(WPARAM key) {
 }
 
 EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
-    HWND__* window = state().window;
+    HWND__* window = canvasWindow();
     if (window == nullptr || !window->visible || state().messageBoxShowing) {
         return EM_FALSE; // a message box's buttons keep their keys
     }
@@ -171,59 +172,24 @@ DWORD messageTime() {
     return static_cast<DWORD>(emscripten_get_now());
 }
 
-void sendSizeIfChanged(HWND__* window) {
-    int width = 0;
-    int height = 0;
-    webplatform::canvasSize(width, height);
-    if (width != window->clientWidth || height != window->clientHeight) {
-        window->clientWidth = width;
-        window->clientHeight = height;
-        webplatform::sendMessage(window, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
-    }
-}
-
-void sendMinimised(HWND__* window) {
-    if (window->minimised) {
-        return;
-    }
-    window->minimised = true;
-    window->clientWidth = 0;
-    window->clientHeight = 0;
-    webplatform::sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0);
-    if ((window = webplatform::liveWindow(window)) != nullptr) {
-        webplatform::sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
-    }
-}
-
-void sendRestored(HWND__* window) {
-    if (!window->minimised) {
-        return;
-    }
-    window->minimised = false;
-    webplatform::sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
-    if ((window = webplatform::liveWindow(window)) != nullptr) {
-        sendSizeIfChanged(window);
-    }
-}
-
 void translate(const PageEvent& event) {
-    HWND__* window = state().window;
+    HWND__* window = canvasWindow();
     if (window == nullptr) {
         return;
     }
     switch (event.kind) {
     case PageEvent::key:
-        state().messages.posted.push_back(
+        state().common.messages.posted.push_back(
             {window, event.message, event.virtualKey, event.keyData, messageTime(), {}});
         break;
     case PageEvent::hidden:
         if (window->visible) {
-            sendMinimised(window);
+            win32common::sendMinimised(window);
         }
         break;
     case PageEvent::shown:
         if (window->visible) {
-            sendRestored(window);
+            win32common::sendRestored(window);
         }
         break;
     }
@@ -243,11 +209,20 @@ State& state() {
     return layerState;
 }
 
+} // namespace webplatform
+
+win32common::CommonState& win32common::commonState() {
+    return webplatform::state().common;
+}
+
+namespace webplatform {
+
 void init() {
     state() = State{};
     state().stockFont.stock = true;
     state().stockFont.weight = FW_BOLD; // the system font is a bold face
-    state().screenDc.font = &state().stockFont;
+    state().common.stockFont = &state().stockFont;
+    state().common.screenDc.font = &state().stockFont;
     state().lastHandBack = emscripten_get_now();
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
@@ -269,10 +244,12 @@ void shutdown() {
         emscripten_webgl_destroy_context(context->context);
         delete context;
     }
-    for (HFONT__* font : state().fonts) {
+    for (HFONT__* font : state().common.fonts) {
         delete font;
     }
-    delete state().window;
+    for (HWND__* window : state().common.windows) {
+        delete window;
+    }
     state() = State{};
 }
 
@@ -287,9 +264,9 @@ void pumpPageEvents() {
         state().pageEvents.pop_front();
         translate(event);
     }
-    HWND__* window = state().window;
+    HWND__* window = canvasWindow();
     if (window != nullptr && !window->minimised) {
-        sendSizeIfChanged(window);
+        win32common::sendSizeIfChanged(window);
     }
 }
 
@@ -306,19 +283,8 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
         noteHandBack();
     }
     pumpPageEvents();
-    return win32common::takeMessage(state().messages, msg, window, filterMin, filterMax, removeMsg,
-                                    messageTime())
+    return win32common::takeMessage(state().common.messages, msg, window, filterMin, filterMax,
+                                    removeMsg, messageTime())
                ? TRUE
                : FALSE;
-}
-
-LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr) {
-        return 0;
-    }
-    return sendMessage(liveWindow(msg->hwnd), msg->message, msg->wParam, msg->lParam);
-}
-
-void WINAPI PostQuitMessage(int exitCode) {
-    win32common::postQuit(state().messages, exitCode);
 }

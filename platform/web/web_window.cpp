@@ -37,28 +37,13 @@ EM_JS(void, setCanvasCursorHidden, (bool hidden), {
 
 using webplatform::state;
 
-void sendSize(HWND__* window) {
-    int width = 0;
-    int height = 0;
-    webplatform::canvasSize(width, height);
-    window->clientWidth = width;
-    window->clientHeight = height;
-    webplatform::sendMessage(window, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
-}
-
 } // namespace
 
 namespace webplatform {
 
-HWND__* liveWindow(HWND window) {
-    return window != nullptr && window == state().window ? window : nullptr;
-}
-
-LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (window == nullptr || window->procedure == nullptr) {
-        return 0;
-    }
-    return window->procedure(window, message, wParam, lParam);
+HWND__* canvasWindow() {
+    const auto& windows = state().common.windows;
+    return windows.empty() ? nullptr : windows.front();
 }
 
 void canvasSize(int& width, int& height) {
@@ -74,77 +59,38 @@ void canvasSize(int& width, int& height) {
 using namespace webplatform;
 using namespace win32common;
 
-ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
-    return registerClass(state().classes, windowClass);
+WindowRecord* win32common::recordOf(HWND window) {
+    return window;
 }
 
-BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
-    const WindowClass* windowClass = findClass(state().classes, className, instance);
-    if (windowClass == nullptr) {
-        return FALSE;
-    }
-    const HWND__* window = state().window;
-    if (window != nullptr && isWindowOfClass(*window, *windowClass)) {
-        return FALSE; // a window of the class still exists
-    }
-    removeClass(state().classes, windowClass);
-    return TRUE;
+void win32common::clientSize(HWND /*window*/, int& width, int& height) {
+    canvasSize(width, height);
+}
+
+void win32common::showPlatformWindow(HWND /*window*/, bool shown) {
+    setCanvasShown(shown);
+}
+
+void win32common::giveKeyboard(HWND /*window*/) {
+    // The canvas takes the page's keyboard when it is shown.
 }
 
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
                             HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {
-    const WindowClass* windowClass = findClass(state().classes, className, instance);
+    const WindowClass* windowClass = findClass(state().common.classes, className, instance);
     // The page has one canvas, so there is one window at a time.
-    if (windowClass == nullptr || width <= 0 || height <= 0 || state().window != nullptr ||
+    if (windowClass == nullptr || width <= 0 || height <= 0 || canvasWindow() != nullptr ||
         emscripten_set_canvas_element_size("#canvas", width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
         return nullptr;
     }
     auto* record = new HWND__;
-    record->className = windowClass->name;
-    record->classInstance = windowClass->instance;
-    record->procedure = windowClass->procedure;
-    record->dc.window = record;
-    record->dc.font = &state().stockFont;
-    state().window = record;
+    addWindow(record, *windowClass);
     setDocumentTitle(windowName != nullptr ? windowName : "");
     setCanvasShown(false);
 
-    // Windows sends these from inside CreateWindowEx, before any GL context can exist.
-    if (sendMessage(record, WM_CREATE, 0, 0) == -1) {
-        DestroyWindow(record);
-        return nullptr;
-    }
-    sendSize(record);
-    if (style & WS_VISIBLE) {
-        ShowWindow(record, SW_SHOW);
-    }
-    return liveWindow(record);
-}
-
-BOOL WINAPI ShowWindow(HWND window, int showCommand) {
-    HWND__* record = liveWindow(window);
-    if (record == nullptr) {
-        return FALSE;
-    }
-    const BOOL wasVisible = record->visible ? TRUE : FALSE;
-    if (showCommand == SW_HIDE) {
-        if (record->visible) {
-            sendMessage(record, WM_SHOWWINDOW, FALSE, 0);
-            setCanvasShown(false);
-            record->visible = false;
-        }
-        return wasVisible;
-    }
-    if (!record->visible) {
-        sendMessage(record, WM_SHOWWINDOW, TRUE, 0);
-        setCanvasShown(true);
-        record->visible = true;
-        if ((record = liveWindow(window)) != nullptr) {
-            sendMessage(record, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
-        }
-    }
-    return wasVisible;
+    const HWND window = sendCreationMessages(record, style);
+    return window;
 }
 
 BOOL WINAPI SetForegroundWindow(HWND window) {
@@ -152,36 +98,16 @@ BOOL WINAPI SetForegroundWindow(HWND window) {
     return liveWindow(window) != nullptr ? TRUE : FALSE;
 }
 
-HWND WINAPI SetFocus(HWND window) {
-    HWND previous = liveWindow(state().focused);
-    if (window == nullptr) {
-        state().focused = nullptr;
-        return previous;
-    }
-    HWND__* record = liveWindow(window);
-    if (record == nullptr || !record->visible) {
-        return nullptr; // a hidden window cannot take the keyboard
-    }
-    state().focused = record;
-    return previous;
-}
-
 BOOL WINAPI DestroyWindow(HWND window) {
     HWND__* record = liveWindow(window);
     if (record == nullptr) {
         return FALSE;
     }
-    sendMessage(record, WM_DESTROY, 0, 0);
-    record = liveWindow(window); // the procedure may have destroyed it already
-    if (record == nullptr) {
+    // The procedure may destroy the window itself meanwhile.
+    if ((record = sendMessage(record, WM_DESTROY, 0, 0)) == nullptr) {
         return TRUE;
     }
-    state().window = nullptr;
-    if (state().focused == record) {
-        state().focused = nullptr;
-    }
-    dropMessages(state().messages, record);
-    selectFont(&record->dc, &state().stockFont);
+    removeWindow(record);
     removeCanvasFromLayout();
     delete record;
     return TRUE;

@@ -1,7 +1,10 @@
-// The font and pixel-format bookkeeping of gdi.h. No face, context or buffer is made here.
+// The GDI and WGL calls of gdi.h. No face, context or buffer is made here: the layer makes them.
 #include "platform/win32_common/gdi.h"
 
+#include "platform/win32_common/window_manager.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace win32common {
 
@@ -9,22 +12,64 @@ namespace {
 
 constexpr int onlyPixelFormat = 1;
 
-} // namespace
-
-void describeFont(FontRecord& font, int height, int weight, DWORD italic, LPCSTR faceName) {
-    font.height = height;
-    font.weight = weight > 0 ? std::min(weight, 1000) : FW_NORMAL;
-    font.italic = italic != 0;
-    font.faceName = faceName != nullptr ? faceName : "";
+BOOL WINAPI swapIntervalEXT(int interval) {
+    return interval >= 0 ? setSwapInterval(interval) : FALSE;
 }
 
-void moveSelection(FontRecord* selected, FontRecord* previous) {
-    if (selected != nullptr) {
-        ++selected->selectionCount;
+int WINAPI getSwapIntervalEXT() {
+    return swapInterval();
+}
+
+// Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
+template <typename Function> PROC asProc(Function* function) {
+    return reinterpret_cast<PROC>(reinterpret_cast<void (*)()>(function));
+}
+
+} // namespace
+
+bool liveDc(HDC dc) {
+    if (dc == nullptr) {
+        return false;
     }
-    if (previous != nullptr) {
-        --previous->selectionCount;
+    if (dc == &commonState().screenDc) {
+        return true;
     }
+    const HWND window = liveWindow(dc->window);
+    return window != nullptr && dc == &recordOf(window)->dc;
+}
+
+HWND windowOfDc(HDC dc) {
+    return liveDc(dc) ? liveWindow(dc->window) : nullptr;
+}
+
+HFONT liveFont(const void* object) {
+    const CommonState& state = commonState();
+    if (object == nullptr) {
+        return nullptr;
+    }
+    const auto found = std::find(state.fonts.begin(), state.fonts.end(), object);
+    if (object == state.stockFont || found != state.fonts.end()) {
+        return static_cast<HFONT>(const_cast<void*>(object));
+    }
+    return nullptr;
+}
+
+void selectFont(HDC__& dc, HFONT font) {
+    if (font != nullptr) {
+        ++recordOf(font)->selectionCount;
+    }
+    if (dc.font != nullptr) {
+        --recordOf(dc.font)->selectionCount;
+    }
+    dc.font = font;
+}
+
+unsigned int unicodeForAnsi(DWORD code) {
+    static const unsigned int high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return code >= 0x80 && code <= 0x9F ? high[code - 0x80] : static_cast<unsigned int>(code);
 }
 
 int choosePixelFormat(const PIXELFORMATDESCRIPTOR* format, int depthBits, int stencilBits) {
@@ -52,6 +97,93 @@ BOOL setPixelFormat(PixelFormatChoice& choice, int index, const PIXELFORMATDESCR
 }
 
 } // namespace win32common
+
+using namespace win32common;
+
+HDC WINAPI GetDC(HWND window) {
+    if (window == nullptr) {
+        return &commonState().screenDc;
+    }
+    const HWND live = liveWindow(window);
+    return live != nullptr ? &recordOf(live)->dc : nullptr;
+}
+
+int WINAPI ReleaseDC(HWND window, HDC dc) {
+    if (!liveDc(dc)) {
+        return 0;
+    }
+    // Every DC here is owned (the screen's or a window's), so releasing only checks the pairing.
+    return dc->window == window ? 1 : 0;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    const HFONT font = liveFont(object);
+    if (!liveDc(dc) || font == nullptr) {
+        return nullptr;
+    }
+    const HFONT previous = dc->font;
+    selectFont(*dc, font);
+    return previous;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    const HFONT font = liveFont(object);
+    if (font == nullptr) {
+        return FALSE;
+    }
+    const FontRecord& record = *recordOf(font);
+    if (record.stock) {
+        return TRUE; // deleting a stock object is allowed and does nothing
+    }
+    if (record.selectionCount > 0) {
+        return FALSE; // still selected into a DC, as Windows refuses too
+    }
+    auto& fonts = commonState().fonts;
+    fonts.erase(std::remove(fonts.begin(), fonts.end(), font), fonts.end());
+    freeFont(font);
+    return TRUE;
+}
+
+HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
+                         int weight, DWORD italic, DWORD /*underline*/, DWORD /*strikeOut*/,
+                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
+                         DWORD /*quality*/, DWORD pitchAndFamily, LPCSTR faceName) {
+    const HFONT font = makeFont(pitchAndFamily);
+    FontRecord& record = *recordOf(font);
+    record.height = height;
+    record.weight = weight > 0 ? std::min(weight, 1000) : FW_NORMAL;
+    record.italic = italic != 0;
+    record.faceName = faceName != nullptr ? faceName : "";
+    commonState().fonts.push_back(font);
+    return font;
+}
+
+BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
+    const HWND window = windowOfDc(dc);
+    return window != nullptr ? setPixelFormat(recordOf(window)->pixelFormat, index, format) : FALSE;
+}
+
+BOOL WINAPI SwapBuffers(HDC dc) {
+    const HWND window = windowOfDc(dc);
+    if (window == nullptr || recordOf(window)->pixelFormat.index == 0) {
+        return FALSE;
+    }
+    present(window);
+    return TRUE;
+}
+
+PROC WINAPI wglGetProcAddress(LPCSTR name) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    if (std::strcmp(name, "wglSwapIntervalEXT") == 0) {
+        return asProc(&swapIntervalEXT);
+    }
+    if (std::strcmp(name, "wglGetSwapIntervalEXT") == 0) {
+        return asProc(&getSwapIntervalEXT);
+    }
+    return glProcAddress(name);
+}
 
 // Every layer's wglGetProcAddress offers wglSwapIntervalEXT and wglGetSwapIntervalEXT.
 const char* platformExtensionString() {

@@ -1,6 +1,8 @@
-// The GDI and WGL bookkeeping the layers share: the device-context record, the part of a font
-// every layer keeps, and the one pixel format a window has. Which DCs and fonts are live, how
-// glyphs are drawn and which buffers a window really has are the layer's.
+// The GDI and WGL calls that behave the same on every layer: device contexts (GetDC, ReleaseDC,
+// SelectObject, DeleteObject), CreateFontA's record, the one pixel format a window has,
+// SwapBuffers' checks and wglGetProcAddress with the swap-control entry points. How glyphs are
+// drawn, which buffers a window really has and how a frame is presented are the layer's, through
+// the functions each layer supplies at the end of this header.
 #pragma once
 
 #include "platform/win32_common/win32_api.h"
@@ -9,7 +11,7 @@
 
 // A device context: the screen's (no window) or the one a window owns, as with CS_OWNDC.
 struct HDC__ {
-    HWND__* window = nullptr;
+    HWND window = nullptr;
     HFONT__* font = nullptr; // the selected font; starts as the stock font
 };
 
@@ -31,14 +33,31 @@ struct PixelFormatChoice {
     int depthBits = 0;
 };
 
-void describeFont(FontRecord& font, int height, int weight, DWORD italic, LPCSTR faceName);
-// A DC's selection moves from previous to selected (either may be null).
-void moveSelection(FontRecord* selected, FontRecord* previous);
+// The screen's DC or a live window's; the screen's needs no window, so fonts can be made and
+// selected in any current GL context.
+bool liveDc(HDC dc);
+HWND windowOfDc(HDC dc); // the live window a DC belongs to, or null
+HFONT liveFont(const void* object);
+void selectFont(HDC__& dc, HFONT font);
+
+// Character codes of the ANSI (Windows-1252) set as Unicode: 0x80..0x9F differ from Latin-1.
+unsigned int unicodeForAnsi(DWORD code);
 
 // The one format (RGB 8-8-8, double-buffered) when it meets the request with the depth and
 // stencil buffers the window has, else 0.
 int choosePixelFormat(const PIXELFORMATDESCRIPTOR* format, int depthBits, int stencilBits);
 // A window's format is set once; setting the same one again succeeds.
 BOOL setPixelFormat(PixelFormatChoice& choice, int index, const PIXELFORMATDESCRIPTOR* format);
+
+// Supplied by each layer.
+FontRecord* recordOf(HFONT font); // the shared part of one of the layer's fonts
+// A new font of the layer's with nothing described yet; pitchAndFamily is CreateFontA's.
+HFONT makeFont(DWORD pitchAndFamily);
+void freeFont(HFONT font); // the layer's part and the record; it is already out of the font list
+void present(HWND window); // SwapBuffers on a window with a pixel format
+// wglSwapIntervalEXT with an interval of 0 or more, and wglGetSwapIntervalEXT.
+BOOL setSwapInterval(int interval);
+int swapInterval();
+PROC glProcAddress(LPCSTR name); // a GL entry point, or null without a current context
 
 } // namespace win32common

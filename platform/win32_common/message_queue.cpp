@@ -1,7 +1,9 @@
-// The posted-message queue of message_queue.h, and TranslateMessage and DefWindowProcA, which are
-// the same on every layer. PeekMessageA and DispatchMessageA stay with each layer, which pumps its
-// platform's events and owns the window procedures.
+// The posted-message queue of message_queue.h, and TranslateMessage, DefWindowProcA,
+// DispatchMessageA and PostQuitMessage, which are the same on every layer. PeekMessageA stays with
+// each layer, which turns its platform's events into messages.
 #include "platform/win32_common/message_queue.h"
+
+#include "platform/win32_common/window_manager.h"
 
 #include <algorithm>
 
@@ -66,4 +68,17 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
 LRESULT WINAPI DefWindowProcA(HWND /*window*/, UINT /*message*/, WPARAM /*wParam*/,
                               LPARAM /*lParam*/) {
     return 0;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr) {
+        return 0;
+    }
+    LRESULT result = 0;
+    win32common::sendMessage(msg->hwnd, msg->message, msg->wParam, msg->lParam, &result);
+    return result;
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+    win32common::postQuit(win32common::commonState().messages, exitCode);
 }

@@ -1,11 +1,22 @@
-// The class table of window_manager.h, and GetModuleHandleA, LoadIconA, LoadCursorA and
-// AdjustWindowRectEx, which are the same on every layer: the program is one module with no
-// resources of its own, and no layer's window has a frame inside the size it is given.
+// The window-manager calls of window_manager.h, the message queue's calls, and GetModuleHandleA,
+// LoadIconA, LoadCursorA and AdjustWindowRectEx, which are the same on every layer: the program is
+// one module with no resources of its own, and no layer's window has a frame inside the size it is
+// given.
 #include "platform/win32_common/window_manager.h"
 
+#include <algorithm>
 #include <strings.h>
 
 namespace win32common {
+
+namespace {
+
+bool isWindowOfClass(const WindowRecord& window, const WindowClass& windowClass) {
+    return strcasecmp(window.className.c_str(), windowClass.name.c_str()) == 0 &&
+           window.classInstance == windowClass.instance;
+}
+
+} // namespace
 
 bool isAtomName(LPCSTR name) {
     return reinterpret_cast<ULONG_PTR>(name) <= 0xFFFF;
@@ -27,7 +38,117 @@ WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance)
     return nullptr;
 }
 
-ATOM registerClass(ClassRegistry& registry, const WNDCLASSA* windowClass) {
+HWND liveWindow(HWND window) {
+    const auto& windows = commonState().windows;
+    return window != nullptr && std::find(windows.begin(), windows.end(), window) != windows.end()
+               ? window
+               : nullptr;
+}
+
+void addWindow(HWND window, const WindowClass& windowClass) {
+    WindowRecord& record = *recordOf(window);
+    record.className = windowClass.name;
+    record.classInstance = windowClass.instance;
+    record.procedure = windowClass.procedure;
+    record.dc.window = window;
+    selectFont(record.dc, commonState().stockFont);
+    commonState().windows.push_back(window);
+}
+
+void removeWindow(HWND window) {
+    CommonState& state = commonState();
+    state.windows.erase(std::remove(state.windows.begin(), state.windows.end(), window),
+                        state.windows.end());
+    if (state.focused == window) {
+        state.focused = nullptr;
+    }
+    dropMessages(state.messages, window);
+    selectFont(recordOf(window)->dc, nullptr);
+}
+
+HWND sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (liveWindow(window) == nullptr) {
+        return nullptr;
+    }
+    const WNDPROC procedure = recordOf(window)->procedure;
+    if (procedure == nullptr) {
+        return window;
+    }
+    const LRESULT answer = procedure(window, message, wParam, lParam);
+    if (result != nullptr) {
+        *result = answer;
+    }
+    return liveWindow(window);
+}
+
+HWND sendCreationMessages(HWND window, DWORD style) {
+    LRESULT created = 0;
+    window = sendMessage(window, WM_CREATE, 0, 0, &created);
+    if (window != nullptr && created == -1) {
+        DestroyWindow(window);
+        window = nullptr;
+    }
+    if (window != nullptr) {
+        window = sendSize(window);
+    }
+    if (window != nullptr && (style & WS_VISIBLE)) {
+        ShowWindow(window, SW_SHOW);
+        window = liveWindow(window);
+    }
+    return window;
+}
+
+HWND sendSize(HWND window) {
+    int width = 0;
+    int height = 0;
+    clientSize(window, width, height);
+    WindowRecord& record = *recordOf(window);
+    record.clientWidth = width;
+    record.clientHeight = height;
+    return sendMessage(window, WM_SIZE, SIZE_RESTORED, MAKELONG(width, height));
+}
+
+HWND sendSizeIfChanged(HWND window) {
+    int width = 0;
+    int height = 0;
+    clientSize(window, width, height);
+    const WindowRecord& record = *recordOf(window);
+    if (width == record.clientWidth && height == record.clientHeight) {
+        return window;
+    }
+    return sendSize(window);
+}
+
+void sendMinimised(HWND window) {
+    WindowRecord& record = *recordOf(window);
+    if (record.minimised) {
+        return;
+    }
+    record.minimised = true;
+    record.clientWidth = 0;
+    record.clientHeight = 0;
+    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0))) {
+        sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
+    }
+}
+
+void sendRestored(HWND window) {
+    WindowRecord& record = *recordOf(window);
+    if (!record.minimised) {
+        return;
+    }
+    record.minimised = false;
+    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
+        sendSizeIfChanged(window);
+    }
+}
+
+} // namespace win32common
+
+using namespace win32common;
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
+    ClassRegistry& registry = commonState().classes;
     if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
         isAtomName(windowClass->lpszClassName) || windowClass->lpszClassName[0] == '\0' ||
         findClass(registry, windowClass->lpszClassName, windowClass->hInstance) != nullptr) {
@@ -42,19 +163,54 @@ ATOM registerClass(ClassRegistry& registry, const WNDCLASSA* windowClass) {
     return entry.atom;
 }
 
-bool isWindowOfClass(const WindowRecord& window, const WindowClass& windowClass) {
-    return strcasecmp(window.className.c_str(), windowClass.name.c_str()) == 0 &&
-           window.classInstance == windowClass.instance;
-}
-
-void removeClass(ClassRegistry& registry, const WindowClass* windowClass) {
-    auto& classes = registry.classes;
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
+    auto& classes = commonState().classes.classes;
+    const WindowClass* windowClass = findClass(commonState().classes, className, instance);
+    if (windowClass == nullptr) {
+        return FALSE;
+    }
+    for (const HWND window : commonState().windows) {
+        if (isWindowOfClass(*recordOf(window), *windowClass)) {
+            return FALSE; // a window of the class still exists
+        }
+    }
     classes.erase(classes.begin() + (windowClass - classes.data()));
+    return TRUE;
 }
 
-} // namespace win32common
+BOOL WINAPI ShowWindow(HWND window, int showCommand) {
+    HWND live = liveWindow(window);
+    if (live == nullptr) {
+        return FALSE;
+    }
+    const bool wasVisible = recordOf(live)->visible;
+    const bool show = showCommand != SW_HIDE;
+    if (wasVisible == show || !(live = sendMessage(live, WM_SHOWWINDOW, show ? TRUE : FALSE, 0))) {
+        return wasVisible ? TRUE : FALSE;
+    }
+    showPlatformWindow(live, show);
+    recordOf(live)->visible = show;
+    if (show && (live = sendMessage(live, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
+        sendSizeIfChanged(live); // a full-screen window takes the mode's size when shown
+    }
+    return wasVisible ? TRUE : FALSE;
+}
 
-using win32common::isAtomName;
+HWND WINAPI SetFocus(HWND window) {
+    CommonState& state = commonState();
+    const HWND previous = liveWindow(state.focused);
+    if (window == nullptr) {
+        state.focused = nullptr;
+        return previous;
+    }
+    const HWND live = liveWindow(window);
+    if (live == nullptr || !recordOf(live)->visible) {
+        return nullptr; // a hidden window cannot take the keyboard
+    }
+    giveKeyboard(live);
+    state.focused = live;
+    return previous;
+}
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     // The handle only has to be non-null and stable.
