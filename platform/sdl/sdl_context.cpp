@@ -1,7 +1,7 @@
-// OpenGL on a window: ChoosePixelFormat and SetPixelFormat, the WGL context calls over SDL's GL
-// contexts, SwapBuffers with the pacing of swap_pacing.h, wglGetProcAddress and the layer's
-// wglSwapIntervalEXT (its extension string is win32_common's). Layered planes, overlays and the
-// WGL_ARB_pixel_format family are not offered.
+// OpenGL on a window: ChoosePixelFormat, the WGL context calls over SDL's GL contexts, and the
+// layer's part of SwapBuffers (the pacing of swap_pacing.h), of swap control and of
+// wglGetProcAddress; the rest of those calls is win32_common's gdi.cpp. Layered planes, overlays
+// and the WGL_ARB_pixel_format family are not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <algorithm>
@@ -17,13 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-HGLRC__* liveContext(HGLRC context) {
-    const auto& contexts = layer().contexts;
-    return context != nullptr &&
-                   std::find(contexts.begin(), contexts.end(), context) != contexts.end()
-               ? context
-               : nullptr;
-}
+using win32common::liveContext;
 
 using win32common::windowOfDc;
 
@@ -69,15 +63,15 @@ void applyRecordedSwapInterval() {
 
 void releaseContexts() {
     LayerState& state = layer();
-    if (state.currentContext != nullptr) {
+    if (state.common.currentContext != nullptr) {
         SDL_GL_MakeCurrent(nullptr, nullptr);
-        state.currentContext = nullptr;
+        state.common.currentContext = nullptr;
     }
-    for (HGLRC__* context : state.contexts) {
+    for (HGLRC__* context : state.common.contexts) {
         SDL_GL_DeleteContext(context->context);
         delete context;
     }
-    state.contexts.clear();
+    state.common.contexts.clear();
 }
 
 } // namespace sdlplatform
@@ -122,17 +116,17 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     }
     auto* record = new HGLRC__;
     record->context = context;
-    layer().contexts.push_back(record);
+    layer().common.contexts.push_back(record);
     return record;
 }
 
 BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
     LayerState& state = layer();
     if (context == nullptr) {
-        if (state.currentContext != nullptr && videoReady()) {
+        if (state.common.currentContext != nullptr && videoReady()) {
             SDL_GL_MakeCurrent(nullptr, nullptr);
         }
-        state.currentContext = nullptr;
+        state.common.currentContext = nullptr;
         return TRUE;
     }
     clearFailureReason();
@@ -145,23 +139,14 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
         setFailureReason(sdlFailure("SDL could not make the OpenGL context current"));
         return FALSE;
     }
-    state.currentContext = context;
+    state.common.currentContext = context;
     applyRecordedSwapInterval();
     return TRUE;
 }
 
-BOOL WINAPI wglDeleteContext(HGLRC context) {
-    if (liveContext(context) == nullptr) {
-        return FALSE;
-    }
-    if (context == layer().currentContext) {
-        wglMakeCurrent(nullptr, nullptr); // WGL releases a current context before deleting it
-    }
-    auto& contexts = layer().contexts;
-    contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
+void win32common::destroyContext(HGLRC context) {
     SDL_GL_DeleteContext(context->context);
     delete context;
-    return TRUE;
 }
 
 void win32common::present(HWND window) {

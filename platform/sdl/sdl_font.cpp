@@ -1,6 +1,7 @@
-// Fonts: CreateFontA over fontconfig and wglUseFontBitmapsA over FreeType, giving one glBitmap
-// display list per character code. Fonts are looked up when first used, so creating and
-// selecting them needs neither SDL nor a window. Outline text (wglUseFontOutlines) is not offered.
+// Fonts: the layer's part of CreateFontA (the face looked up through fontconfig) and
+// wglUseFontBitmapsA over FreeType, giving one glBitmap display list per character code. Fonts are
+// looked up when first used, so creating and selecting them needs neither SDL nor a window. Outline
+// text (wglUseFontOutlines) is not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <fontconfig/fontconfig.h>

@@ -66,8 +66,6 @@ struct LayerState {
     bool videoStarted = false;
 
     // GL contexts and presentation.
-    std::vector<HGLRC__*> contexts;
-    HGLRC__* currentContext = nullptr;
     int swapInterval = 0; // 0 until the program asks: the driver's default, unpaced
     SwapPacing pacing;
 

@@ -1,7 +1,8 @@
-// Window manager over SDL2: the class calls, windows (creation, showing, focus, destruction),
-// display-mode changes and cursor visibility. SDL's video subsystem starts lazily, the first time
-// one of these needs it. The message queue is in sdl_messages.cpp; pixel formats, contexts and
-// swapping are in sdl_context.cpp.
+// Window manager over SDL2: windows (creation, the platform's part of showing and focus,
+// destruction), display-mode changes and cursor visibility; the class calls, ShowWindow and
+// SetFocus themselves are win32_common's window_manager.cpp. SDL's video subsystem starts lazily,
+// the first time one of these needs it. The message queue is in sdl_messages.cpp; pixel formats,
+// contexts and swapping are in sdl_context.cpp.
 #include "platform/sdl/sdl_internal.h"
 
 #include <SDL_syswm.h>

@@ -1,9 +1,9 @@
-// OpenGL on the canvas: ChoosePixelFormat and SetPixelFormat, the WGL context calls over WebGL 1
-// contexts (the fixed-function GL the program draws with is web_gl's, attached to each context),
-// SwapBuffers, wglGetProcAddress and the layer's wglSwapIntervalEXT (its extension string is
-// win32_common's). A browser presents what was drawn when the page's script hands control back,
-// once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one: that
-// is the refresh pacing swap control gives natively. Shared contexts, layered planes and the
+// OpenGL on the canvas: ChoosePixelFormat, the WGL context calls over WebGL 1 contexts (the
+// fixed-function GL the program draws with is web_gl's, attached to each context), and the
+// layer's part of SwapBuffers, of swap control and of wglGetProcAddress; the rest of those calls
+// is win32_common's gdi.cpp. A browser presents what was drawn when the page's script hands control
+// back, once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one:
+// that is the refresh pacing swap control gives natively. Shared contexts, layered planes and the
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/web/web_internal.h"
 
@@ -49,11 +49,7 @@ EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
 
 using win32common::windowOfDc;
 
-HGLRC__* liveContext(HGLRC context) {
-    const auto& contexts = state().contexts;
-    return std::find(contexts.begin(), contexts.end(), context) != contexts.end() ? context
-                                                                                  : nullptr;
-}
+using win32common::liveContext;
 
 void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
     emscripten_webgl_make_context_current(context);
@@ -109,14 +105,14 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     makeCurrent(previous);
     auto* record = new HGLRC__;
     record->context = context;
-    state().contexts.push_back(record);
+    state().common.contexts.push_back(record);
     return record;
 }
 
 BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
     if (context == nullptr) {
         makeCurrent(0);
-        state().current = nullptr;
+        state().common.currentContext = nullptr;
         return TRUE;
     }
     HWND__* window = windowOfDc(dc);
@@ -124,31 +120,22 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
         emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
         return FALSE;
     }
-    state().current = context;
+    state().common.currentContext = context;
     return TRUE;
 }
 
-BOOL WINAPI wglDeleteContext(HGLRC context) {
-    if (liveContext(context) == nullptr) {
-        return FALSE;
-    }
-    if (context == state().current) {
-        wglMakeCurrent(nullptr, nullptr); // WGL releases a current context before deleting it
-    }
+void win32common::destroyContext(HGLRC context) {
     // The subset's buffers and shaders belong to the context, so they go while it is current.
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE previous = emscripten_webgl_get_current_context();
     makeCurrent(context->context);
     webGlDetach();
     makeCurrent(previous == context->context ? 0 : previous);
     emscripten_webgl_destroy_context(context->context);
-    auto& contexts = state().contexts;
-    contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
     delete context;
-    return TRUE;
 }
 
 void win32common::present(HWND /*window*/) {
-    if (state().current != nullptr) {
+    if (state().common.currentContext != nullptr) {
         webGlFlush();
     }
     waitForAnimationFrames(state().swapInterval);

@@ -1,8 +1,9 @@
-// Fonts: CreateFontA and wglUseFontBitmapsA over the browser's own text drawing (Canvas 2D), as
-// GDI draws them on Windows: each glyph is drawn once into a small canvas, its coverage cut at
-// half into a one-bit image, and compiled into a glBitmap display list with the font's advance.
-// The face is the one asked for, then Liberation Mono (the face "Courier New" resolves to on
-// Linux, with the same metrics), then the browser's monospace. Outline text is not offered.
+// Fonts: the layer's part of CreateFontA and wglUseFontBitmapsA over the browser's own text drawing
+// (Canvas 2D), as GDI draws them on Windows: each glyph is drawn once into a small canvas, its
+// coverage cut at half into a one-bit image, and compiled into a glBitmap display list with the
+// font's advance. The face is the one asked for, then Liberation Mono (the face "Courier New"
+// resolves to on Linux, with the same metrics), then the browser's monospace. Outline text is not
+// offered.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>

@@ -44,8 +44,6 @@ struct State {
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
-    std::vector<HGLRC__*> contexts;
-    HGLRC current = nullptr;
     int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
     // Why the last context could not be made, for the page's closing notice.
     std::string failure;

@@ -240,7 +240,7 @@ void shutdown() {
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
     // What a program left behind (it releases everything itself) goes with the page.
-    for (HGLRC__* context : state().contexts) {
+    for (HGLRC__* context : state().common.contexts) {
         emscripten_webgl_destroy_context(context->context);
         delete context;
     }

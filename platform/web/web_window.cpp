@@ -1,5 +1,6 @@
-// Window manager over the page: the class calls and the one window, which is the page's canvas
-// (CreateWindowExA sizes it, ShowWindow shows it, the title becomes the document's). The browser
+// Window manager over the page: the one window, which is the page's canvas (CreateWindowExA sizes
+// it, ShowWindow shows it, the title becomes the document's); the class calls, ShowWindow and
+// SetFocus themselves are win32_common's window_manager.cpp. The browser
 // cannot change the display's mode, so ChangeDisplaySettingsA refuses every mode. The message queue
 // is in web_messages.cpp; contexts and swapping are in web_context.cpp.
 #include "platform/web/web_internal.h"

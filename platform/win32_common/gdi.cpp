@@ -54,6 +54,14 @@ HFONT liveFont(const void* object) {
     return nullptr;
 }
 
+HGLRC liveContext(HGLRC context) {
+    const auto& contexts = commonState().contexts;
+    return context != nullptr &&
+                   std::find(contexts.begin(), contexts.end(), context) != contexts.end()
+               ? context
+               : nullptr;
+}
+
 void selectFont(HDC__& dc, HFONT font) {
     if (font != nullptr) {
         ++recordOf(font)->selectionCount;
@@ -161,6 +169,19 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
 BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
     const HWND window = windowOfDc(dc);
     return window != nullptr ? setPixelFormat(recordOf(window)->pixelFormat, index, format) : FALSE;
+}
+
+BOOL WINAPI wglDeleteContext(HGLRC context) {
+    if (liveContext(context) == nullptr) {
+        return FALSE;
+    }
+    if (context == commonState().currentContext) {
+        wglMakeCurrent(nullptr, nullptr); // WGL releases a current context before deleting it
+    }
+    auto& contexts = commonState().contexts;
+    contexts.erase(std::remove(contexts.begin(), contexts.end(), context), contexts.end());
+    destroyContext(context);
+    return TRUE;
 }
 
 BOOL WINAPI SwapBuffers(HDC dc) {

@@ -1,8 +1,8 @@
 // The GDI and WGL calls that behave the same on every layer: device contexts (GetDC, ReleaseDC,
 // SelectObject, DeleteObject), CreateFontA's record, the one pixel format a window has,
-// SwapBuffers' checks and wglGetProcAddress with the swap-control entry points. How glyphs are
-// drawn, which buffers a window really has and how a frame is presented are the layer's, through
-// the functions each layer supplies at the end of this header.
+// wglDeleteContext, SwapBuffers' checks and wglGetProcAddress with the swap-control entry points.
+// How glyphs are drawn, which buffers a window really has and how a frame is presented are the
+// layer's, through the functions each layer supplies at the end of this header.
 #pragma once
 
 #include "platform/win32_common/win32_api.h"
@@ -38,6 +38,7 @@ struct PixelFormatChoice {
 bool liveDc(HDC dc);
 HWND windowOfDc(HDC dc); // the live window a DC belongs to, or null
 HFONT liveFont(const void* object);
+HGLRC liveContext(HGLRC context);
 void selectFont(HDC__& dc, HFONT font);
 
 // Character codes of the ANSI (Windows-1252) set as Unicode: 0x80..0x9F differ from Latin-1.
@@ -55,6 +56,7 @@ FontRecord* recordOf(HFONT font); // the shared part of one of the layer's fonts
 HFONT makeFont(DWORD pitchAndFamily);
 void freeFont(HFONT font); // the layer's part and the record; it is already out of the font list
 void present(HWND window); // SwapBuffers on a window with a pixel format
+void destroyContext(HGLRC context); // not current, and already out of the context list
 // wglSwapIntervalEXT with an interval of 0 or more, and wglGetSwapIntervalEXT.
 BOOL setSwapInterval(int interval);
 int swapInterval();

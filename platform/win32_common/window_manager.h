@@ -47,6 +47,8 @@ struct CommonState {
     HDC__ screenDc;
     HFONT stockFont = nullptr; // the layer's system font, selected into every new DC
     std::vector<HFONT> fonts;  // made by CreateFontA and not yet deleted
+    std::vector<HGLRC> contexts;
+    HGLRC currentContext = nullptr;
 };
 
 // Class and resource names may be given as a number (MAKEINTATOM, MAKEINTRESOURCE).
