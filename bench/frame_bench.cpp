@@ -3,6 +3,7 @@
 // context, each frame finished with glFinish so the rasteriser's work is counted. Also a plain
 // frame loop (--frames N) for counting the program's own instructions under callgrind.
 // Not here: presenting to a window (tools/bench.sh times that with the real program).
+#include "platform/sdl/sdl_layer.h"
 #include "render/render.h"
 #include "scene/cube.h"
 #include "shell/app_state.h"
@@ -194,6 +195,7 @@ int main(int argc, char** argv) {
             drawFrame();
             glFinish();
         }
+        sdlplatform::shutdownLayer(); // the caption font's faces, FreeType and fontconfig
         return 0;
     }
     pictureDifference = differingPixelShare();
@@ -205,5 +207,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    sdlplatform::shutdownLayer();
     return 0;
 }

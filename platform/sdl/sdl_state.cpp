@@ -4,7 +4,6 @@
 #include "platform/sdl/sdl_internal.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -51,16 +50,6 @@ LayerState& layer() {
     LayerState*& state = stateSlot();
     if (state == nullptr) {
         state = new LayerState;
-        // Programs with a main() of their own (the test programs) may end without calling
-        // shutdownLayer(). Fonts, FreeType and fontconfig are released for them at exit, before
-        // the libraries' own destructors; SDL is not, since their display may be gone by then,
-        // and what it holds stays reachable from here.
-        static const bool fontsReleasedAtExit = std::atexit([] {
-                                                    if (stateSlot() != nullptr) {
-                                                        releaseFonts();
-                                                    }
-                                                }) == 0;
-        (void)fontsReleasedAtExit;
     }
     return *state;
 }
