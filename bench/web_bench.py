@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Figures of the browser page, measured in headless Chromium; nothing here is a test.
 
-    /usr/bin/python3 bench/web_bench.py [BUILD_DIR] [SECONDS]        (build/web, 10)
+    /usr/bin/python3 -m bench.web_bench [BUILD_DIR] [SECONDS]        (build/web, 10)
 
   size         skorvane.wasm + skorvane.js of the build, in bytes
   fps          frames the demo presents per second, against a bare WebGL 1 page that only clears
@@ -17,8 +17,7 @@ import statistics
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from browser import Browser  # noqa: E402
+from tools.browser import Browser
 
 BARE_PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>bare WebGL</title></head>

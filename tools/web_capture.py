@@ -10,8 +10,7 @@ import os
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from browser import Browser  # noqa: E402
+from browser import Browser
 
 
 def main():

@@ -2,7 +2,7 @@
 """Runs the GL subset's check page (gl_subset_check.cpp, built by tests/web/CMakeLists.txt) in
 headless Chromium and reports each of its checks.
 
-    /usr/bin/python3 tests/web/gl_subset_test.py <directory with gl_subset_check.html>
+    /usr/bin/python3 -m tests.web.gl_subset_test <directory with gl_subset_check.html>
 
 Exits non-zero on any failed check, on a console error or warning, or when the page never
 reports; the last line reads "N passed, N failed".
@@ -12,13 +12,12 @@ import json
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser, BrowserError  # noqa: E402
+from tools.browser import Browser, BrowserError
 
 
 def main():
     if len(sys.argv) != 2 or not os.path.isfile(os.path.join(sys.argv[1], "gl_subset_check.html")):
-        sys.exit("usage: gl_subset_test.py <directory with gl_subset_check.html>")
+        sys.exit("usage: python3 -m tests.web.gl_subset_test <directory with gl_subset_check.html>")
     passed = failed = 0
     with Browser(serve_dir=sys.argv[1]) as browser:
         try:

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The browser page in a real headless Chromium, driven as a person would drive it.
 
-    /usr/bin/python3 tests/web/page_test.py [BUILD_DIR] [REFERENCE_PNG]
+    /usr/bin/python3 -m tests.web.page_test [BUILD_DIR] [REFERENCE_PNG]     (from the top folder)
 
 BUILD_DIR is the web preset's output (build/web); REFERENCE_PNG is the steady frame the native
 render tests save (build/default/pictures/frame.png). Prints one line per check and
@@ -10,14 +10,12 @@ render tests save (build/default/pictures/frame.png). Prints one line per check 
 
 import base64
 import math
-import os
 import struct
 import sys
 import time
 import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from browser import Browser, BrowserError  # noqa: E402
+from tools.browser import Browser, BrowserError
 
 WIDTH, HEIGHT = 800, 600
 GREEN = (0, 255, 0)

@@ -4,7 +4,7 @@ Starts Debian's /usr/bin/chromium headless (WebGL on SwiftShader) with a fresh p
 plain static file server for one directory, both bound to 127.0.0.1 only. Needs Debian's
 python3-websocket, so run it with /usr/bin/python3.
 
-    from browser import Browser
+    from tools.browser import Browser      # from the top folder, as python3 -m tests.web.page_test
     with Browser(serve_dir="build/web") as b:      # start() is called by `with`
         b.open(b.url("index.html"))                 # waits for the load event
         b.wait_for("document.body.dataset.exitCode !== undefined", timeout=10)
