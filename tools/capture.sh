@@ -88,7 +88,7 @@ if wait_for_program_exit 5; then
 fi
 program_pid=""
 echo "${status:-running}" >"$out/exit-code"
-if xdotool search --name '^Skorvane$' >/dev/null 2>&1; then
+if find_program_window 0 >/dev/null; then
     echo "window-still-there" >"$out/window-after-exit"
 fi
 

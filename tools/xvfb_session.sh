@@ -61,9 +61,14 @@ program_window() {
     echo "$window"
 }
 
-# Prints the id of the program's window once it is mapped, or fails after SECONDS.
+# Prints the id of the program's window once it is mapped, or fails after SECONDS; with SECONDS
+# 0, the id of any window of the program, mapped or not, at once (fails when there is none).
 find_program_window() {
     local seconds=$1
+    if [ "$seconds" = 0 ]; then
+        xdotool search --name '^Skorvane$' 2>/dev/null | head -n1 | grep .
+        return
+    fi
     timeout "$seconds" xdotool search --sync --onlyvisible --name '^Skorvane$' | head -n1
 }
 

@@ -358,16 +358,7 @@ class ProgramProcess : public ::testing::Test {
         return pid;
     }
 
-    static std::string windowId() {
-        FILE* search =
-            popen("timeout 10 xdotool search --sync --onlyvisible --name '^Skorvane$'", "r");
-        char line[64] = {};
-        const bool found = search != nullptr && std::fgets(line, sizeof line, search) != nullptr;
-        if (search != nullptr) {
-            pclose(search);
-        }
-        return found ? std::string(line, std::strcspn(line, "\n")) : std::string();
-    }
+    static std::string windowId() { return testsupport::findWindow("Skorvane", 10); }
 
     // The exit status, or -1 if the program is still running after `seconds` (then killed).
     static int waitForExit(pid_t pid, double seconds) {

@@ -83,9 +83,7 @@ bool xWindowExists(const std::string& title) {
 }
 
 std::string xWindowId(const std::string& title) {
-    std::string id = commandOutput("xdotool search --name '^" + title + "$' 2>/dev/null");
-    id = id.substr(0, id.find('\n'));
-    return id;
+    return testsupport::findWindow(title);
 }
 
 void xWindowSize(const std::string& id, int& width, int& height) {

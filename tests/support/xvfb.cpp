@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -78,6 +80,20 @@ void Xvfb::TearDown() {
     } else {
         unsetenv("DISPLAY");
     }
+}
+
+std::string findWindow(const std::string& title, int waitSeconds) {
+    const std::string search = waitSeconds > 0 ? "timeout " + std::to_string(waitSeconds) +
+                                                     " xdotool search --sync --onlyvisible"
+                                               : std::string("xdotool search");
+    FILE* pipe = popen((search + " --name '^" + title + "$' 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        return "";
+    }
+    char line[64] = {};
+    const bool found = std::fgets(line, sizeof line, pipe) != nullptr;
+    pclose(pipe);
+    return found ? std::string(line, std::strcspn(line, "\n")) : std::string();
 }
 
 } // namespace testsupport

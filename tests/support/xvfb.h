@@ -28,4 +28,8 @@ class Xvfb : public ::testing::Environment {
     bool hadDisplay = false;
 };
 
+// The X id of a window with exactly this title on the current display, or "" when there is none.
+// With waitSeconds above 0, waits up to that long for such a window to be mapped.
+std::string findWindow(const std::string& title, int waitSeconds = 0);
+
 } // namespace testsupport
