@@ -244,10 +244,10 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
     clearFailureReason();
-    const WindowClass* windowClass = findClass(layer().common.classes, className, instance);
-    if (windowClass == nullptr || width <= 0 || height <= 0) {
-        setFailureReason(windowClass == nullptr ? "the window class is not registered"
-                                                : "the window has no area");
+    std::string reason;
+    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height, reason);
+    if (windowClass == nullptr) {
+        setFailureReason(reason);
         return nullptr;
     }
     if (!videoReady()) {

@@ -19,6 +19,22 @@ namespace {
 
 using webplatform::state;
 
+// Why the browser refused a WebGL context, as its webglcontextcreationerror event said (often
+// nothing: browsers keep the reason to themselves where it would identify the machine).
+EM_JS(void, watchContextCreation, (), {
+    Module.webglCreationError = String();
+    const canvas = document.getElementById('canvas');
+    if (canvas && !Module.watchingContextCreation) {
+        Module.watchingContextCreation = true;
+        canvas.addEventListener(
+            'webglcontextcreationerror',
+            function(event) { Module.webglCreationError = event.statusMessage || String(); });
+    }
+});
+
+EM_JS(void, contextCreationError, (char* reason, int size),
+      { stringToUTF8(Module.webglCreationError || String(), reason, size); });
+
 // The canvas' depth buffer as its pixel format promises it; it has no stencil buffer.
 constexpr int canvasDepthBits = 24;
 
@@ -67,8 +83,10 @@ int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
 }
 
 HGLRC WINAPI wglCreateContext(HDC dc) {
+    clearFailureReason();
     HWND__* window = windowOfDc(dc);
     if (window == nullptr || window->pixelFormat.index == 0) {
+        setFailureReason("the device context has no window with a pixel format");
         return nullptr;
     }
     EmscriptenWebGLContextAttributes attributes;
@@ -81,10 +99,14 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     attributes.preserveDrawingBuffer = EM_FALSE;
     attributes.majorVersion = 1;
     attributes.minorVersion = 0;
+    watchContextCreation();
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context("#canvas", &attributes);
     if (context <= 0) {
-        state().failure = "WebGL is not available in this browser";
+        char why[256] = {};
+        contextCreationError(why, sizeof why);
+        setFailureReason(std::string("WebGL is not available in this browser") +
+                         (why[0] != '\0' ? std::string(" (") + why + ")" : std::string()));
         return nullptr;
     }
     // WGL does not make a new context current, so the previous one is put back afterwards.
@@ -93,9 +115,9 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     const int depthBits = static_cast<int>(emscripten_webgl_get_parameter_d(GL_DEPTH_BITS));
     bool attached = false;
     if (depthBits < window->pixelFormat.depthBits) {
-        state().failure = "WebGL gave a depth buffer of " + std::to_string(depthBits) + " bits";
+        setFailureReason("WebGL gave a depth buffer of " + std::to_string(depthBits) + " bits");
     } else if (!(attached = webGlAttach())) {
-        state().failure = std::string("WebGL could not be set up: ") + webGlFailure();
+        setFailureReason(std::string("WebGL could not be set up: ") + webGlFailure());
     }
     if (!attached) {
         emscripten_webgl_destroy_context(context);

@@ -45,8 +45,10 @@ struct State {
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
     int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
-    // Why the last context could not be made, for the page's closing notice.
-    std::string failure;
+    // Failures: why the last failing call failed, for the message box that reports it, and the
+    // last reason a box reported, for the page's closing notice.
+    std::string failureReason;
+    std::string reportedReason;
 };
 
 State& state();
@@ -55,6 +57,19 @@ State& state();
 // releases what the program left behind.
 void init();
 void shutdown();
+
+// Records why a call fails; MessageBoxA shows it under its text and forgets it.
+void setFailureReason(const std::string& reason);
+void clearFailureReason();
+std::string takeFailureReason();
+// Why the program ended, for the page's notice: the reason not yet reported, else the last one.
+std::string endingReason();
+
+// The page's event handlers, owned by web_messages.cpp.
+void listenToPage();
+void stopListening();
+// The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
+WPARAM virtualKey(const EmscriptenKeyboardEvent& event);
 
 using win32common::liveWindow;
 using win32common::sendMessage;

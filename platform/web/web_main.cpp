@@ -25,7 +25,7 @@ int main() {
     webplatform::init();
     char commandLine[] = "";
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
-    showEndedNotice(exitCode, webplatform::state().failure.c_str());
+    showEndedNotice(exitCode, webplatform::endingReason().c_str());
     webplatform::shutdown();
     return exitCode;
 }

@@ -1,4 +1,5 @@
-// MessageBoxA as a dialog on the page: caption, text, and OK or Yes/No buttons, waited for
+// MessageBoxA as a dialog on the page: caption, text, why the failing call failed (when the layer
+// knows), and OK or Yes/No buttons, waited for
 // (through ASYNCIFY) until one is pressed, as a modal box waits on Windows. Every box is also
 // written to the console as an error, so it shows where page errors are looked for. Other button
 // sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) and the icons are not offered.
@@ -14,10 +15,11 @@ constexpr UINT buttonMask = 0x0000000F;
 // Enter answers with it, as on Windows.
 // (clang-format would split the JavaScript arrows.)
 // clang-format off
-EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, bool yesNo), {
+EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, const char* reason, bool yesNo), {
     const captionText = UTF8ToString(caption);
     const bodyText = UTF8ToString(text);
-    console.error(captionText + ': ' + bodyText);
+    const reasonText = UTF8ToString(reason);
+    console.error(captionText + ': ' + bodyText + (reasonText ? ' (' + reasonText + ')' : String()));
     const box = document.createElement('div');
     box.className = 'message-box';
     box.setAttribute('role', 'alertdialog');
@@ -26,6 +28,12 @@ EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, bool ye
     const message = document.createElement('p');
     message.textContent = bodyText;
     box.append(heading, message);
+    if (reasonText) {
+        const why = document.createElement('p');
+        why.className = 'reason';
+        why.textContent = reasonText.charAt(0).toUpperCase() + reasonText.slice(1) + '.';
+        box.appendChild(why);
+    }
     const answers = yesNo ? [ [ 'Yes', 6 ], [ 'No', 7 ] ] : [[ 'OK', 1 ]];
     const answer = await new Promise(resolve => {
         for (const choice of answers) {
@@ -52,8 +60,10 @@ using namespace webplatform;
 int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     const char* shownText = text != nullptr ? text : "";
     const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
+    const std::string reason = takeFailureReason();
     state().messageBoxShowing = true;
-    const int answer = showMessageBox(shownCaption, shownText, (type & buttonMask) == MB_YESNO);
+    const int answer =
+        showMessageBox(shownCaption, shownText, reason.c_str(), (type & buttonMask) == MB_YESNO);
     state().messageBoxShowing = false;
     noteHandBack();
     return answer;

@@ -1,126 +1,26 @@
-// The layer's state record with its init and shutdown, and the message queue over the page's
-// events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows virtual-key codes (auto-repeat as
-// repeated WM_KEYDOWN), the page being hidden or shown becomes the window being minimised or
-// restored, and a change of the canvas' size becomes WM_SIZE. As on Windows, key messages are
-// posted and come back from PeekMessageA, while size and activation messages go straight to the
-// window procedure. PeekMessageA never blocks, but it hands control back to the browser when the
-// program has not done so for a while, because a loop that polls without presenting (the minimised
-// demo) would otherwise freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a
-// page has no close box) are not translated.
+// The message queue over the page's events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows
+// virtual-key codes (web_keys.cpp; auto-repeat as repeated WM_KEYDOWN), the page being hidden or
+// shown becomes the window being minimised or restored, and a change of the canvas' size becomes
+// WM_SIZE. As on Windows, key messages are posted and come back from PeekMessageA, while size and
+// activation messages go straight to the window procedure. PeekMessageA never blocks, but it hands
+// control back to the browser when the program has not done so for a while, because a loop that
+// polls without presenting (the minimised demo) would otherwise freeze the tab. Mouse, text input
+// (WM_CHAR), timers and close requests (a page has no close box) are not translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
 
-#include <cstring>
 
 namespace {
 
 using webplatform::canvasWindow;
 using webplatform::PageEvent;
 using webplatform::state;
+using webplatform::virtualKey;
 
 // How long the program may poll without giving the browser a turn, and how long that turn is.
 constexpr double pollWithoutHandBackMs = 10.0;
 constexpr unsigned int handBackMs = 10;
-
-struct NamedKey {
-    const char* code; // KeyboardEvent.code, the key's place on a US keyboard
-    WPARAM virtualKey;
-};
-
-// Keys other than letters and digits, by their place, with the codes Windows gives them.
-constexpr NamedKey namedKeys[] = {
-    {"Escape", VK_ESCAPE},
-    {"ArrowLeft", VK_LEFT},
-    {"ArrowUp", VK_UP},
-    {"ArrowRight", VK_RIGHT},
-    {"ArrowDown", VK_DOWN},
-    {"Enter", VK_RETURN},
-    {"NumpadEnter", VK_RETURN},
-    {"Tab", VK_TAB},
-    {"Backspace", VK_BACK},
-    {"Space", VK_SPACE},
-    {"ShiftLeft", VK_SHIFT},
-    {"ShiftRight", VK_SHIFT},
-    {"ControlLeft", VK_CONTROL},
-    {"ControlRight", VK_CONTROL},
-    {"AltLeft", VK_MENU},
-    {"AltRight", VK_MENU},
-    {"Pause", VK_PAUSE},
-    {"CapsLock", VK_CAPITAL},
-    {"PageUp", VK_PRIOR},
-    {"PageDown", VK_NEXT},
-    {"End", VK_END},
-    {"Home", VK_HOME},
-    {"Insert", VK_INSERT},
-    {"Delete", VK_DELETE},
-    {"PrintScreen", VK_SNAPSHOT},
-    {"MetaLeft", VK_LWIN},
-    {"MetaRight", VK_RWIN},
-    {"ContextMenu", VK_APPS},
-    {"NumLock", VK_NUMLOCK},
-    {"ScrollLock", VK_SCROLL},
-    {"Numpad0", VK_NUMPAD0},
-    {"NumpadMultiply", VK_MULTIPLY},
-    {"NumpadAdd", VK_ADD},
-    {"NumpadSubtract", VK_SUBTRACT},
-    {"NumpadDecimal", VK_DECIMAL},
-    {"NumpadDivide", VK_DIVIDE},
-    {"Semicolon", VK_OEM_1},
-    {"Equal", VK_OEM_PLUS},
-    {"Comma", VK_OEM_COMMA},
-    {"Minus", VK_OEM_MINUS},
-    {"Period", VK_OEM_PERIOD},
-    {"Slash", VK_OEM_2},
-    {"Backquote", VK_OEM_3},
-    {"BracketLeft", VK_OEM_4},
-    {"Backslash", VK_OEM_5},
-    {"BracketRight", VK_OEM_6},
-    {"Quote", VK_OEM_7},
-};
-
-bool isAsciiAlnum(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// The Windows virtual-key code of a key, or 0 for keys Windows has no code for (dropped).
-WPARAM virtualKey(const EmscriptenKeyboardEvent& event) {
-    // Letters and digits follow the keyboard layout, as Windows' codes do.
-    if (isAsciiAlnum(event.key[0]) && event.key[1] == '\0') {
-        return static_cast<WPARAM>(upper(event.key[0]));
-    }
-    const char* code = event.code;
-    if (std::strncmp(code, "Key", 3) == 0 && code[3] >= 'A' && code[3] <= 'Z' && code[4] == '\0') {
-        return static_cast<WPARAM>(code[3]);
-    }
-    if (std::strncmp(code, "Digit", 5) == 0 && code[5] >= '0' && code[5] <= '9' &&
-        code[6] == '\0') {
-        return static_cast<WPARAM>(code[5]);
-    }
-    if (std::strncmp(code, "Numpad", 6) == 0 && code[6] >= '1' && code[6] <= '9' &&
-        code[7] == '\0') {
-        return VK_NUMPAD0 + static_cast<WPARAM>(code[6] - '0');
-    }
-    if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
-        const int number = code[2] == '\0' ? code[1] - '0'
-                           : (code[2] >= '0' && code[2] <= '2' && code[3] == '\0')
-                               ? 10 * (code[1] - '0') + (code[2] - '0')
-                               : 0;
-        if (number >= 1 && number <= 12) {
-            return VK_F1 + static_cast<WPARAM>(number - 1);
-        }
-    }
-    for (const NamedKey& named : namedKeys) {
-        if (std::strcmp(code, named.code) == 0) {
-            return named.virtualKey;
-        }
-    }
-    return 0;
-}
 
 // Keys that would scroll or otherwise act on the page while the demo has it.
 bool pageWouldAct(WPARAM key) {
@@ -199,31 +99,7 @@ void translate(const PageEvent& event) {
 
 namespace webplatform {
 
-namespace {
-
-State layerState; // all of the layer's memory, started by init() and released by shutdown()
-
-} // namespace
-
-State& state() {
-    return layerState;
-}
-
-} // namespace webplatform
-
-win32common::CommonState& win32common::commonState() {
-    return webplatform::state().common;
-}
-
-namespace webplatform {
-
-void init() {
-    state() = State{};
-    state().stockFont.stock = true;
-    state().stockFont.weight = FW_BOLD; // the system font is a bold face
-    state().common.stockFont = &state().stockFont;
-    state().common.screenDc.font = &state().stockFont;
-    state().lastHandBack = emscripten_get_now();
+void listenToPage() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
@@ -235,22 +111,10 @@ void init() {
     }
 }
 
-void shutdown() {
+void stopListening() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
-    // What a program left behind (it releases everything itself) goes with the page.
-    for (HGLRC__* context : state().common.contexts) {
-        emscripten_webgl_destroy_context(context->context);
-        delete context;
-    }
-    for (HFONT__* font : state().common.fonts) {
-        delete font;
-    }
-    for (HWND__* window : state().common.windows) {
-        delete window;
-    }
-    state() = State{};
 }
 
 void noteHandBack() {

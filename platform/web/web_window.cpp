@@ -79,10 +79,20 @@ void win32common::giveKeyboard(HWND /*window*/) {
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
                             int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
                             HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {
-    const WindowClass* windowClass = findClass(state().common.classes, className, instance);
+    clearFailureReason();
+    std::string reason;
+    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height, reason);
+    if (windowClass == nullptr) {
+        setFailureReason(reason);
+        return nullptr;
+    }
     // The page has one canvas, so there is one window at a time.
-    if (windowClass == nullptr || width <= 0 || height <= 0 || canvasWindow() != nullptr ||
-        emscripten_set_canvas_element_size("#canvas", width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
+    if (canvasWindow() != nullptr) {
+        setFailureReason("the page has one canvas, and its window is already made");
+        return nullptr;
+    }
+    if (emscripten_set_canvas_element_size("#canvas", width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
+        setFailureReason("the page has no canvas element with the id \"canvas\"");
         return nullptr;
     }
     auto* record = new HWND__;
@@ -91,6 +101,9 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
     setCanvasShown(false);
 
     const HWND window = sendCreationMessages(record, style);
+    if (window == nullptr) {
+        setFailureReason("the window was destroyed while it was being created");
+    }
     return window;
 }
 

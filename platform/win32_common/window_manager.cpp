@@ -38,6 +38,18 @@ WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance)
     return nullptr;
 }
 
+const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height,
+                                    std::string& reason) {
+    const WindowClass* windowClass = findClass(commonState().classes, className, instance);
+    if (windowClass == nullptr) {
+        reason = "the window class is not registered";
+    } else if (width <= 0 || height <= 0) {
+        reason = "the window has no area";
+        windowClass = nullptr;
+    }
+    return windowClass;
+}
+
 HWND liveWindow(HWND window) {
     const auto& windows = commonState().windows;
     return window != nullptr && std::find(windows.begin(), windows.end(), window) != windows.end()

@@ -55,6 +55,11 @@ struct CommonState {
 bool isAtomName(LPCSTR name);
 WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance);
 
+// The class CreateWindowExA makes a window of, or null with the reason (the class is not
+// registered, or the window would have no area).
+const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height,
+                                    std::string& reason);
+
 // The window if it is one of the live ones, else null.
 HWND liveWindow(HWND window);
 // Fills in a new window's shared part from its class and adds it to the live windows.

@@ -305,16 +305,24 @@ def no_webgl(b):
         };""")
     b.open(b.url("index.html"))
     box = b.wait_for("(b => b && [b.querySelector('h2').textContent,"
-                     " b.querySelector('p').textContent])"
+                     " b.querySelector('p').textContent,"
+                     " (b.querySelector('.reason') || {}).textContent])"
                      "(document.querySelector('.message-box'))", timeout=20)
     still_running = b.evaluate("document.body.dataset.exitCode === undefined")
     b.press("Enter")  # OK has the focus, as in a Windows message box
     code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+    ended = b.evaluate("(document.getElementById('ended') || {}).textContent || ''")
     errors = [m["text"] for m in b.console_messages() if m["level"] == "error"]
     check("without WebGL the page shows the context error, waits for OK, exits with 1",
-          box == ["ERROR", "Can't Create A GL Rendering Context."] and still_running and
+          box[:2] == ["ERROR", "Can't Create A GL Rendering Context."] and still_running and
           code == "1" and any("Can't Create A GL Rendering Context." in e for e in errors),
-          "box %r, waited %r, code %r" % (box, still_running, code))
+          "box %r, waited %r, code %r" % (box[:2], still_running, code))
+    # The layer's reason for the failure is shown in the box, as the Linux layer prints it, and
+    # stays in the closing notice.
+    reason = "WebGL is not available in this browser"
+    check("the box and the closing notice say why: WebGL was refused",
+          (box[2] or "").startswith(reason) and reason in ended,
+          "reason %r, notice %r" % (box[2], ended))
 
 
 def main():
