@@ -74,8 +74,7 @@ struct LayerState {
     bool fontconfigStarted = false;
     bool missingFontReported = false;
 
-    // Failures: why the last failing call failed, for the message box that reports it.
-    std::string failureReason;
+    // Failures (their reason is the common state's).
     XErrorRecord xError; // the latest X protocol error since clearXError()
     // A signal asked the program to end while a message box was up: later boxes are not shown.
     bool endRequested = false;
@@ -83,10 +82,10 @@ struct LayerState {
 
 LayerState& layer();
 
-// Records why a call fails; MessageBoxA prints it after its text and forgets it.
-void setFailureReason(const std::string& reason);
-void clearFailureReason();
-std::string takeFailureReason();
+// Why a call fails, kept in the common state; MessageBoxA prints it after its text and forgets it.
+using win32common::setFailureReason;
+using win32common::takeFailureReason;
+void clearFailureReason(); // at the start of a call that may fail: also forgets any X error
 // What SDL last said went wrong, with any X protocol error seen since clearXError().
 std::string sdlFailure(const char* what);
 

@@ -80,19 +80,9 @@ void shutdownLayer() {
     stateSlot() = nullptr;
 }
 
-void setFailureReason(const std::string& reason) {
-    layer().failureReason = reason;
-}
-
 void clearFailureReason() {
-    layer().failureReason.clear();
+    layer().common.failureReason.clear();
     clearXError();
-}
-
-std::string takeFailureReason() {
-    std::string reason;
-    reason.swap(layer().failureReason);
-    return reason;
 }
 
 std::string sdlFailure(const char* what) {

@@ -244,14 +244,12 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
                             int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
     clearFailureReason();
-    std::string reason;
-    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height, reason);
+    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height);
     if (windowClass == nullptr) {
-        setFailureReason(reason);
         return nullptr;
     }
     if (!videoReady()) {
-        if (layer().failureReason.empty()) {
+        if (layer().common.failureReason.empty()) {
             setFailureReason(noDisplayReason()); // the first attempt said why; say it again
         }
         return nullptr;

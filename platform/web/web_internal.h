@@ -45,9 +45,8 @@ struct State {
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
     int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
-    // Failures: why the last failing call failed, for the message box that reports it, and the
-    // last reason a box reported, for the page's closing notice.
-    std::string failureReason;
+    // The last failure reason a box reported, for the page's closing notice (the reason not yet
+    // reported is the common state's).
     std::string reportedReason;
 };
 
@@ -58,10 +57,10 @@ State& state();
 void init();
 void shutdown();
 
-// Records why a call fails; MessageBoxA shows it under its text and forgets it.
-void setFailureReason(const std::string& reason);
+// Why a call fails, kept in the common state; MessageBoxA shows it under its text and forgets it.
+using win32common::setFailureReason;
+using win32common::takeFailureReason;
 void clearFailureReason();
-std::string takeFailureReason();
 // Why the program ended, for the page's notice: the reason not yet reported, else the last one.
 std::string endingReason();
 

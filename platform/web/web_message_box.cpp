@@ -61,6 +61,9 @@ int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     const char* shownText = text != nullptr ? text : "";
     const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
     const std::string reason = takeFailureReason();
+    if (!reason.empty()) {
+        state().reportedReason = reason; // for the page's closing notice
+    }
     state().messageBoxShowing = true;
     const int answer =
         showMessageBox(shownCaption, shownText, reason.c_str(), (type & buttonMask) == MB_YESNO);

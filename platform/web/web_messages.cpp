@@ -10,7 +10,6 @@
 
 #include <emscripten/emscripten.h>
 
-
 namespace {
 
 using webplatform::canvasWindow;

@@ -42,25 +42,13 @@ void shutdown() {
     state() = State{};
 }
 
-void setFailureReason(const std::string& reason) {
-    state().failureReason = reason;
-}
-
 void clearFailureReason() {
-    state().failureReason.clear();
-}
-
-std::string takeFailureReason() {
-    std::string reason;
-    reason.swap(state().failureReason);
-    if (!reason.empty()) {
-        state().reportedReason = reason;
-    }
-    return reason;
+    state().common.failureReason.clear();
 }
 
 std::string endingReason() {
-    return !state().failureReason.empty() ? state().failureReason : state().reportedReason;
+    const std::string& pending = state().common.failureReason;
+    return !pending.empty() ? pending : state().reportedReason;
 }
 
 } // namespace webplatform

@@ -80,10 +80,8 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
                             int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
                             HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {
     clearFailureReason();
-    std::string reason;
-    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height, reason);
+    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height);
     if (windowClass == nullptr) {
-        setFailureReason(reason);
         return nullptr;
     }
     // The page has one canvas, so there is one window at a time.

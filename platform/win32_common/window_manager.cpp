@@ -38,13 +38,22 @@ WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance)
     return nullptr;
 }
 
-const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height,
-                                    std::string& reason) {
+void setFailureReason(const std::string& reason) {
+    commonState().failureReason = reason;
+}
+
+std::string takeFailureReason() {
+    std::string reason;
+    reason.swap(commonState().failureReason);
+    return reason;
+}
+
+const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height) {
     const WindowClass* windowClass = findClass(commonState().classes, className, instance);
     if (windowClass == nullptr) {
-        reason = "the window class is not registered";
+        setFailureReason("the window class is not registered");
     } else if (width <= 0 || height <= 0) {
-        reason = "the window has no area";
+        setFailureReason("the window has no area");
         windowClass = nullptr;
     }
     return windowClass;

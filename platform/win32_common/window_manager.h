@@ -49,16 +49,20 @@ struct CommonState {
     std::vector<HFONT> fonts;  // made by CreateFontA and not yet deleted
     std::vector<HGLRC> contexts;
     HGLRC currentContext = nullptr;
+    std::string failureReason; // why the last failing call failed, for the box that reports it
 };
+
+// Records why a call fails; MessageBoxA shows it with its text and forgets it.
+void setFailureReason(const std::string& reason);
+std::string takeFailureReason();
 
 // Class and resource names may be given as a number (MAKEINTATOM, MAKEINTRESOURCE).
 bool isAtomName(LPCSTR name);
 WindowClass* findClass(ClassRegistry& registry, LPCSTR name, HINSTANCE instance);
 
-// The class CreateWindowExA makes a window of, or null with the reason (the class is not
-// registered, or the window would have no area).
-const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height,
-                                    std::string& reason);
+// The class CreateWindowExA makes a window of, or null with the failure reason set (the class is
+// not registered, or the window would have no area).
+const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height);
 
 // The window if it is one of the live ones, else null.
 HWND liveWindow(HWND window);
