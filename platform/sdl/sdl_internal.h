@@ -9,6 +9,7 @@
 #include "platform/win32_common/window_manager.h"
 
 #include <SDL.h>
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -79,7 +80,7 @@ struct LayerState {
     std::vector<HDC__*> windowDcs;
     std::vector<HFONT__*> fonts;
     FT_Library freeType = nullptr;
-    bool fontconfigStarted = false;
+    FcConfig* fontConfig = nullptr; // the fonts' own fontconfig configuration, once loaded
     bool missingFontReported = false;
 
     // Failures: why the last failing call failed, for the message box that reports it.
@@ -135,7 +136,7 @@ void releaseWindowDc(HDC__* dc);
 // Fonts, owned by sdl_font.cpp.
 bool liveFont(const void* object);
 BOOL deleteFont(HFONT__* font);
-void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
+void releaseFonts(); // every font, face and FreeType itself, and the fontconfig configuration
 
 // GL contexts, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();
