@@ -50,6 +50,13 @@ struct XErrorRecord {
     unsigned char minorCode = 0;
 };
 
+// What the layer found when it checked a Wayland compositor before starting SDL on it.
+struct WaylandCheck {
+    std::string display;      // the compositor's name, as WAYLAND_DISPLAY gives it
+    bool seatOffered = false; // it announced a wl_seat
+    std::string reason;       // why it cannot be used; empty when it can
+};
+
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
 // replaces it with a fresh one; nothing else of the layer keeps state of its own.
 struct LayerState {
@@ -85,7 +92,8 @@ struct LayerState {
 
     // Failures: why the last failing call failed, for the message box that reports it.
     std::string failureReason;
-    XErrorRecord xError; // the latest X protocol error since clearXError()
+    XErrorRecord xError;  // the latest X protocol error since clearXError()
+    WaylandCheck wayland; // the compositor checked before SDL was started on Wayland
     // A signal asked the program to end while a message box was up: later boxes are not shown.
     bool endRequested = false;
 };
@@ -108,6 +116,16 @@ std::string lastXError(); // empty when none was seen
 std::string noDisplayReason();
 // The bits per pixel of the X display's default screen, or 0 when there is no X display.
 int screenDepth();
+
+// Whether SDL would pick its Wayland driver here: SDL_VIDEODRIVER names it first, or there is a
+// Wayland session and no X display.
+bool sdlWouldUseWayland();
+// Connects to the compositor SDL would use, and checks it offers a seat; when not, why is kept in
+// layer().wayland.reason.
+bool waylandUsable();
+// Whether SDL's video driver is its X11 one: the X-only code (error handler, the watch for windows
+// destroyed by other clients, the screen's depth) runs only then.
+bool videoIsX11();
 
 // SDL's video subsystem, started on first use; false when there is no display to talk to.
 bool videoReady();
