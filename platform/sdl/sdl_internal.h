@@ -160,6 +160,11 @@ void releaseFonts(); // every font, face and FreeType itself, and the fontconfig
 void applyRecordedSwapInterval();
 void releaseContexts();
 
+// Marks the GL driver and the libraries SDL loads for its video driver as never to be unloaded,
+// so that what they keep for the life of the process is theirs in a leak report. SDL unloads
+// them when the last GL window goes (EGL on Wayland) and at SDL_Quit.
+void keepDriversLoaded();
+
 // Windows, owned by sdl_window.cpp: destroys every window still open.
 void releaseWindows();
 

@@ -184,6 +184,7 @@ void freeWindow(HWND__* record) {
     }
     win32common::dropMessages(layer().messages, record);
     releaseWindowDc(&record->dc);
+    keepDriversLoaded();
     SDL_DestroyWindow(record->sdlWindow);
     delete record;
 }
