@@ -116,9 +116,8 @@ class Weston {
             problem = "weston could not be run (is the weston package installed?)";
             return;
         }
-        // Ready once its socket is there and its desktop shell has drawn the panel's clock; a
-        // client that connects earlier is served too, but its window may be mapped before the
-        // shell can place it.
+        // Ready once its socket is there and it has started its desktop shell's client (its log
+        // says so), and a second later; a window mapped earlier may not be placed by the shell.
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         while (std::chrono::steady_clock::now() < deadline) {
             if (waitpid(pid, nullptr, WNOHANG) == pid) {
