@@ -1,8 +1,10 @@
 # Sourced by run.sh and test.sh: the Debian packages each needs, and installing the missing ones.
 
-# To build and run the program.
+# To build and run the program. On Wayland, libdecor's cairo plugin draws the window's title bar
+# and close button where the compositor draws none (GNOME); SDL only recommends it.
 SKORVANE_RUN_PACKAGES=(cmake g++ make pkg-config libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev fonts-liberation2)
+    libsdl2-dev libx11-dev libwayland-dev libfreetype-dev libfontconfig-dev fonts-liberation2
+    libdecor-0-plugin-1-cairo)
 # To run the program without a display (./run.sh on a headless machine): a virtual display, keys
 # sent as a person would, and the screenshots and GIF made from what the window shows.
 SKORVANE_CAPTURE_PACKAGES=(xvfb xdotool x11-utils imagemagick)
@@ -10,9 +12,10 @@ SKORVANE_CAPTURE_PACKAGES=(xvfb xdotool x11-utils imagemagick)
 # user would drive it; valgrind, clang-tidy and cppcheck for the robustness steps; Google Benchmark
 # and GLM for bench/ (its frame probe also counts frames for the valgrind run), python3 for
 # tools/bench.sh. xfonts-base gives Xvfb the fonts SDL's message boxes are drawn with, so the tests
-# can see a box that is really up.
+# can see a box that is really up. weston is the Wayland compositor of the Wayland tests, nested in
+# Xvfb.
 SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
-    xfonts-base imagemagick libx11-dev desktop-file-utils
+    xfonts-base imagemagick libx11-dev desktop-file-utils weston
     valgrind clang-tidy cppcheck libbenchmark-dev libglm-dev python3)
 
 # To build the browser page (./run.sh web): Debian's Emscripten, which brings its own clang, node

@@ -66,12 +66,12 @@ bool matchFont(const HFONT__& font, const char* family, bool requireMonospace, b
     if (requireMonospace) {
         FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
     }
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(layer().fontConfig, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     monospaced = monospaced || familyListContains(pattern, "monospace");
 
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(layer().fontConfig, pattern, &result);
     FcPatternDestroy(pattern);
     if (match == nullptr) {
         return false;
@@ -137,12 +137,15 @@ void resolveFont(HFONT__* font) {
     }
     font->resolved = true;
     openStandardStreams(); // before fontconfig opens its configuration and cache files
-    if (!layer().fontconfigStarted) {
-        if (!FcInit()) {
+    // A configuration of the layer's own rather than fontconfig's process-wide one: other users
+    // of fontconfig in the process (libdecor's title bars on Wayland) keep theirs, and releasing
+    // ours never finalises the library under them.
+    if (layer().fontConfig == nullptr) {
+        layer().fontConfig = FcInitLoadConfigAndFonts();
+        if (layer().fontConfig == nullptr) {
             std::fprintf(stderr, "fontconfig could not load its configuration\n");
             return;
         }
-        layer().fontconfigStarted = true;
     }
     const char* family = font->faceName.empty() ? "monospace" : font->faceName.c_str();
     bool monospaced = font->monospacedRequest;
@@ -226,9 +229,9 @@ void releaseFonts() {
         FT_Done_FreeType(state.freeType);
         state.freeType = nullptr;
     }
-    if (state.fontconfigStarted) {
-        FcFini();
-        state.fontconfigStarted = false;
+    if (state.fontConfig != nullptr) {
+        FcConfigDestroy(state.fontConfig);
+        state.fontConfig = nullptr;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "platform/win32_common/window_manager.h"
 
 #include <SDL.h>
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -48,6 +49,13 @@ struct XErrorRecord {
     unsigned char minorCode = 0;
 };
 
+// What the layer found when it checked a Wayland compositor before starting SDL on it.
+struct WaylandCheck {
+    std::string display;      // the compositor's name, as WAYLAND_DISPLAY gives it
+    bool seatOffered = false; // it announced a wl_seat
+    std::string reason;       // why it cannot be used; empty when it can
+};
+
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
 // replaces it with a fresh one; nothing else of the layer keeps state of its own.
 struct LayerState {
@@ -71,11 +79,12 @@ struct LayerState {
 
     // Fonts.
     FT_Library freeType = nullptr;
-    bool fontconfigStarted = false;
+    FcConfig* fontConfig = nullptr; // the fonts' own fontconfig configuration, once loaded
     bool missingFontReported = false;
 
     // Failures (their reason is the common state's).
-    XErrorRecord xError; // the latest X protocol error since clearXError()
+    XErrorRecord xError;  // the latest X protocol error since clearXError()
+    WaylandCheck wayland; // the compositor checked before SDL was started on Wayland
     // A signal asked the program to end while a message box was up: later boxes are not shown.
     bool endRequested = false;
 };
@@ -99,6 +108,16 @@ std::string noDisplayReason();
 // The bits per pixel of the X display's default screen, or 0 when there is no X display.
 int screenDepth();
 
+// Whether SDL would pick its Wayland driver here: SDL_VIDEODRIVER names it first, or there is a
+// Wayland session and no X display.
+bool sdlWouldUseWayland();
+// Connects to the compositor SDL would use, and checks it offers a seat; when not, why is kept in
+// layer().wayland.reason.
+bool waylandUsable();
+// Whether SDL's video driver is its X11 one: the X-only code (error handler, the watch for windows
+// destroyed by other clients, the screen's depth) runs only then.
+bool videoIsX11();
+
 // SDL's video subsystem, started on first use; false when there is no display to talk to.
 bool videoReady();
 bool videoAttempted(); // true once videoReady() has run, whatever its result
@@ -116,11 +135,16 @@ bool anyWindowDrawable(); // some window is shown and not minimised
 WPARAM virtualKey(const SDL_Keysym& key);
 
 // Fonts, owned by sdl_font.cpp.
-void releaseFonts(); // every font, face and FreeType itself, and fontconfig's configuration
+void releaseFonts(); // every font, face and FreeType itself, and the fontconfig configuration
 
 // GL contexts, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();
 void releaseContexts();
+
+// Marks the GL driver and the libraries SDL loads for its video driver as never to be unloaded,
+// so that what they keep for the life of the process is theirs in a leak report. SDL unloads
+// them when the last GL window goes (EGL on Wayland) and at SDL_Quit.
+void keepDriversLoaded();
 
 // Windows, owned by sdl_window.cpp: destroys every window still open.
 void releaseWindows();

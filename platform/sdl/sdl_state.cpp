@@ -21,23 +21,31 @@ LayerState*& stateSlot() {
     return state;
 }
 
-// Mesa's driver (its DRI module and the GLX vendor library that loads it) keeps per-process state
-// that it never frees, and SDL_Quit would unload it. Kept loaded, what it holds stays its own in
-// a leak report instead of memory of no known module, and a later start does not load it again.
-void keepGlDriverLoaded() {
+} // namespace
+
+// Mesa's driver (its DRI module, libglapi and the GLX or EGL vendor library that loads it) and,
+// on Wayland, the libraries SDL loads for its driver (libxkbcommon, libwayland-cursor and -egl,
+// libdecor and its decoration plugin with the cairo and pango it draws title bars with) and
+// libdbus keep per-process state that they never free. Kept loaded, what they hold stays their
+// own in a leak report instead of memory of no known module, and a later start does not load
+// them again.
+void keepDriversLoaded() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void*) {
             const char* path = info->dlpi_name;
             if (path != nullptr && (std::strstr(path, "/dri/") != nullptr ||
-                                    std::strstr(path, "_mesa.so") != nullptr)) {
+                                    std::strstr(path, "_mesa.so") != nullptr ||
+                                    std::strstr(path, "/libglapi.so") != nullptr ||
+                                    std::strstr(path, "/libxkbcommon.so") != nullptr ||
+                                    std::strstr(path, "/libwayland-") != nullptr ||
+                                    std::strstr(path, "/libdecor") != nullptr ||
+                                    std::strstr(path, "/libdbus-1.so") != nullptr)) {
                 dlopen(path, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
             }
             return 0;
         },
         nullptr);
 }
-
-} // namespace
 
 LayerState::LayerState() {
     stockFont.stock = true;
@@ -68,10 +76,10 @@ void shutdownLayer() {
     }
     // Contexts before the windows they draw to, fonts before the library their faces belong to,
     // SDL last because windows and contexts are its objects.
+    keepDriversLoaded();
     releaseContexts();
     releaseWindows();
     releaseFonts();
-    keepGlDriverLoaded();
     if (layer().videoStarted) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }

@@ -23,11 +23,18 @@ bool isSet(const char* variable) {
 
 bool startVideo() {
     openStandardStreams();
-    installXErrorHandler();
     const bool driverRequested = isSet("SDL_VIDEODRIVER");
     if (!driverRequested && !isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
         setFailureReason(noDisplayReason());
         return false;
+    }
+    const bool wayland = sdlWouldUseWayland();
+    if (wayland && !waylandUsable()) {
+        setFailureReason(layer().wayland.reason);
+        return false;
+    }
+    if (!wayland) {
+        installXErrorHandler();
     }
     // Without a Wayland session, SDL's attempt at one only adds libwayland's complaint about
     // XDG_RUNTIME_DIR to stderr, ahead of the reason that matters.
@@ -37,7 +44,8 @@ bool startVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        setFailureReason(noDisplayReason());
+        setFailureReason(wayland ? sdlFailure("SDL could not start its video subsystem on Wayland")
+                                 : noDisplayReason());
         return false;
     }
     // SDL would fall back to its offscreen driver when no display is reachable; a window there is
@@ -50,7 +58,9 @@ bool startVideo() {
         return false;
     }
     // A window destroyed by another X client is seen only in X's own events.
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    if (videoIsX11()) {
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    }
     SDL_ShowCursor(layer().cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return true;
 }
@@ -91,7 +101,7 @@ bool findDisplayMode(const DEVMODEA& mode, SDL_DisplayMode& found) {
 // Why no window could be made: SDL's reason, and the screen's depth when that is the cause.
 std::string windowFailure() {
     std::string reason = sdlFailure("SDL could not create an OpenGL window");
-    const int depth = screenDepth();
+    const int depth = videoIsX11() ? screenDepth() : 0;
     if (depth > 0 && depth < 24) {
         reason += "; the screen has " + std::to_string(depth) +
                   " bits per pixel, and OpenGL here needs a true-colour screen of 24 bits";
@@ -151,6 +161,7 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
 // Frees a window's records and SDL window; its procedure has been told, or is not to be.
 void freeWindow(HWND__* record) {
     win32common::removeWindow(record);
+    keepDriversLoaded();
     SDL_DestroyWindow(record->sdlWindow);
     delete record;
 }
@@ -164,6 +175,11 @@ bool videoReady() {
         state.videoStarted = startVideo();
     }
     return state.videoStarted;
+}
+
+bool videoIsX11() {
+    const char* driver = SDL_WasInit(SDL_INIT_VIDEO) != 0 ? SDL_GetCurrentVideoDriver() : nullptr;
+    return driver != nullptr && std::strcmp(driver, "x11") == 0;
 }
 
 bool videoAttempted() {
@@ -249,8 +265,9 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         return nullptr;
     }
     if (!videoReady()) {
-        if (layer().common.failureReason.empty()) {
-            setFailureReason(noDisplayReason()); // the first attempt said why; say it again
+        if (layer().common.failureReason.empty()) { // the first attempt said why; say it again
+            const std::string& wayland = layer().wayland.reason;
+            setFailureReason(!wayland.empty() ? wayland : noDisplayReason());
         }
         return nullptr;
     }

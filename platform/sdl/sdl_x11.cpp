@@ -1,6 +1,6 @@
 // What the layer does with X itself, below SDL: an error handler that keeps a protocol error as
 // the reason of the call that caused it instead of letting Xlib end the process, and the reason
-// given when no display can be opened. Wayland-only sessions get SDL's own reason.
+// given when no display can be opened. Wayland compositors are checked in sdl_wayland.cpp.
 #include "platform/sdl/sdl_internal.h"
 
 #include <X11/Xlib.h>

@@ -16,10 +16,13 @@ fail() {
 (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack failed"; }
 deb=$(ls "$work"/package/*.deb)
 info=$(dpkg-deb -I "$deb")
-echo "$info" | grep -E '^ (Package|Version|Depends):'
-for dependency in libsdl2-2.0-0 libfreetype6 libfontconfig1 libgl1 libglu1-mesa fonts-liberation2; do
+echo "$info" | grep -E '^ (Package|Version|Depends|Recommends):'
+for dependency in libsdl2-2.0-0 libwayland-client0 libfreetype6 libfontconfig1 libgl1 libglu1-mesa \
+    fonts-liberation2; do
     echo "$info" | grep -Eq "^ Depends:.*\b$dependency\b" || fail "$dependency is not a dependency"
 done
+echo "$info" | grep -Eq '^ Recommends:.*\blibdecor-0-plugin-1-cairo\b' ||
+    fail "libdecor's cairo plugin (title bars on Wayland) is not recommended"
 
 dpkg -x "$deb" "$work/root"
 for installed in usr/bin/skorvane usr/share/applications/skorvane.desktop \
