@@ -154,6 +154,7 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     }
     entry.keyData = static_cast<LPARAM>(keyData);
     state().pageEvents.push_back(entry);
+    webplatform::noteKey(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
     const bool shortcut = event->ctrlKey || event->metaKey;
     return pageWouldAct(key) && !shortcut ? EM_TRUE : EM_FALSE;
@@ -249,9 +250,11 @@ void init() {
     state().stockFont.weight = FW_BOLD; // the system font is a bold face
     state().screenDc.font = &state().stockFont;
     state().lastHandBack = emscripten_get_now();
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    // Keys reach the demo only while the canvas has the focus; the page keeps its own otherwise.
+    emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, onKey);
+    emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
+    initPage();
     // A page opened in a background tab is hidden from the start and gets no change event.
     EmscriptenVisibilityChangeEvent visibility;
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
@@ -261,8 +264,9 @@ void init() {
 }
 
 void shutdown() {
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    shutdownPage();
+    emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, nullptr);
+    emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
     // What a program left behind (it releases everything itself) goes with the page.
     for (HGLRC__* context : state().contexts) {
@@ -287,6 +291,7 @@ void pumpPageEvents() {
         state().pageEvents.pop_front();
         translate(event);
     }
+    pumpPage();
     HWND__* window = state().window;
     if (window != nullptr && !window->minimised) {
         sendSizeIfChanged(window);

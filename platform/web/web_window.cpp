@@ -15,7 +15,7 @@ EM_JS(void, setCanvasShown, (bool shown), {
     if (canvas) {
         canvas.style.visibility = shown ? 'visible' : 'hidden';
         if (shown) {
-            canvas.focus();
+            canvas.focus({preventScroll : true});
         }
     }
 });
@@ -61,14 +61,6 @@ LRESULT sendMessage(HWND__* window, UINT message, WPARAM wParam, LPARAM lParam) 
     return window->procedure(window, message, wParam, lParam);
 }
 
-void canvasSize(int& width, int& height) {
-    if (emscripten_get_canvas_element_size("#canvas", &width, &height) !=
-        EMSCRIPTEN_RESULT_SUCCESS) {
-        width = 0;
-        height = 0;
-    }
-}
-
 } // namespace webplatform
 
 using namespace webplatform;
@@ -100,6 +92,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         emscripten_set_canvas_element_size("#canvas", width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
         return nullptr;
     }
+    setWindowSize(width, height);
     auto* record = new HWND__;
     record->className = windowClass->name;
     record->classInstance = windowClass->instance;
