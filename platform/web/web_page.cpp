@@ -59,10 +59,14 @@ EM_JS(void, installPageHandlers, (int reloadAfterMs), {
         handlers.observer = new ResizeObserver(entries => {
             const entry = entries[entries.length - 1];
             const device = entry.devicePixelContentBoxSize && entry.devicePixelContentBoxSize[0];
-            if (device) {
+            const css = entry.contentRect;
+            // Exact where the browser knows it; a device emulation that scales the page behind
+            // the layout's back reports CSS pixels there, so it must agree with the ratio.
+            if (device && Math.abs(device.inlineSize - css.width * devicePixelRatio) <= 1 &&
+                Math.abs(device.blockSize - css.height * devicePixelRatio) <= 1) {
                 want(device.inlineSize, device.blockSize);
             } else {
-                fromCss();
+                want(css.width * devicePixelRatio, css.height * devicePixelRatio);
             }
         });
         try {
@@ -157,6 +161,17 @@ EM_JS(void, removePageHandlers, (), {
     window.removeEventListener('blur', handlers.release);
     document.removeEventListener('visibilitychange', handlers.visibility);
     delete Module.pageHandlers;
+});
+
+// The keys held, as the page's tests and embedding pages may read them.
+EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
+    const keys = [];
+    for (let key = 0; key < count; ++key) {
+        if (HEAPU8[held + key]) {
+            keys.push(key);
+        }
+    }
+    Module.keysDown = keys;
 });
 
 EM_JS(void, readWantedBackingSize, (int* width, int* height), {
@@ -275,6 +290,11 @@ void noteKey(const PageEvent& event) {
     } else {
         page.held.reset(event.virtualKey);
     }
+    unsigned char held[256];
+    for (size_t key = 0; key < page.held.size(); ++key) {
+        held[key] = page.held.test(key) ? 1 : 0;
+    }
+    showKeysDown(held, static_cast<int>(page.held.size()));
 }
 
 void pumpPage() {

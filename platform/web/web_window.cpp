@@ -15,7 +15,7 @@ EM_JS(void, setCanvasShown, (bool shown), {
     if (canvas) {
         canvas.style.visibility = shown ? 'visible' : 'hidden';
         if (shown) {
-            canvas.focus({preventScroll : true});
+            canvas.focus({preventScroll : true, focusVisible : false});
         }
     }
 });
