@@ -1,12 +1,14 @@
 // The layer's state record with its init and shutdown, and the message queue over the page's
 // events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows virtual-key codes (auto-repeat as
 // repeated WM_KEYDOWN), the page being hidden or shown becomes the window being minimised or
-// restored, and a change of the canvas' size becomes WM_SIZE. As on Windows, key messages are
-// posted and come back from PeekMessageA, while size and activation messages go straight to the
-// window procedure. PeekMessageA never blocks, but it hands control back to the browser when the
-// program has not done so for a while, because a loop that polls without presenting (the minimised
-// demo) would otherwise freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a
-// page has no close box) are not translated.
+// restored, and the window's size comes back as WM_SIZE on restoring (the page may show the canvas
+// at any size and give it any backing store; the window keeps the size the program made it, see
+// web_page.cpp). Keys reach the demo only while the canvas has the focus. As on Windows, key
+// messages are posted and come back from PeekMessageA, while size and activation messages go
+// straight to the window procedure. PeekMessageA never blocks, but it hands control back to the
+// browser when the program has not done so for a while, because a loop that polls without
+// presenting (the minimised demo) would otherwise freeze the tab. Mouse, text input (WM_CHAR),
+// timers and close requests (a page has no close box) are not translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>

@@ -36,7 +36,7 @@ Page page;
 
 // The page's listeners, installed once per start of the layer. The backing store follows the
 // canvas' displayed size in device pixels (devicePixelContentBoxSize where the browser measures
-// it, else the CSS size times devicePixelRatio, which a matchMedia query watches for changes).
+// it, else the CSS size times devicePixelRatio).
 // (clang-format would split the JavaScript arrows.)
 // clang-format off
 EM_JS(void, installPageHandlers, (int reloadAfterMs), {
@@ -75,17 +75,8 @@ EM_JS(void, installPageHandlers, (int reloadAfterMs), {
             handlers.observer.observe(canvas);
         }
     }
-    const watchRatio = () => {
-        const query = matchMedia('(resolution: ' + devicePixelRatio + 'dppx)');
-        const changed = () => {
-            query.removeEventListener('change', changed);
-            fromCss();
-            watchRatio();
-        };
-        query.addEventListener('change', changed);
-        handlers.ratioQuery = [query, changed];
-    };
-    watchRatio();
+    handlers.fromCss = fromCss;
+    handlers.ratio = devicePixelRatio;
     fromCss();
 
     // Leaving the demo (a click elsewhere, another window or tab) lets go of every key.
@@ -151,7 +142,6 @@ EM_JS(void, removePageHandlers, (), {
     if (handlers.observer) {
         handlers.observer.disconnect();
     }
-    handlers.ratioQuery[0].removeEventListener('change', handlers.ratioQuery[1]);
     clearTimeout(handlers.reloadTimer);
     if (canvas) {
         canvas.removeEventListener('blur', handlers.release);
@@ -174,11 +164,21 @@ EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
     Module.keysDown = keys;
 });
 
+// A changed ratio (another screen, zooming) need not change the CSS size the observer watches, and
+// not every browser tells a media query about it, so it is looked at whenever the size is read.
+// (clang-format would split the JavaScript comparison.)
+// clang-format off
 EM_JS(void, readWantedBackingSize, (int* width, int* height), {
+    const handlers = Module.pageHandlers;
+    if (handlers && handlers.ratio !== devicePixelRatio) {
+        handlers.ratio = devicePixelRatio;
+        handlers.fromCss();
+    }
     const wanted = Module.wantedBackingSize || [ 0, 0 ];
     HEAP32[width >> 2] = wanted[0];
     HEAP32[height >> 2] = wanted[1];
 });
+// clang-format on
 
 // lParam of a key message as Windows fills it for a first press or a release.
 LPARAM keyData(bool down) {
@@ -274,6 +274,7 @@ void shutdownPage() {
 void setWindowSize(int width, int height) {
     page.windowWidth = width;
     page.windowHeight = height;
+    page.wantedWidth = page.wantedHeight = 0; // the new window's canvas is resized again
 }
 
 void canvasSize(int& width, int& height) {

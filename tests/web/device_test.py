@@ -225,6 +225,17 @@ def high_density(build, reference):
                   blended <= 0.05 and green > 0 and placed,
                   "%.1f%% of %d green pixels blended; extents %s" % (
                       100 * blended, green, [(w[:3] if w else None, n[:3]) for w, n in places]))
+            if scale == 2:
+                # As when the window moves to another screen or the page is zoomed.
+                b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
+                       deviceScaleFactor=1.25, mobile=False)
+                wait_frames(b, 5)
+                size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
+                blended, green = blended_green(device_picture(b))
+                check("ratio changed from 2 to 1.25 while running: the backing store and the "
+                      "captions follow", size == [1000, 750] and blended <= 0.05 and green > 0,
+                      "backing %s, %.1f%% of %d green pixels blended" % (size, 100 * blended,
+                                                                          green))
 
 
 # ---- lost context -------------------------------------------------------------------------------
@@ -325,12 +336,14 @@ def loading(build):
         b.open(b.url("index.html"), timeout=60)
         seen = []
         while len(seen) < 400:
+            # One look at a time: the notice may go between two.
             state = b.evaluate("""(s => s ? [document.getElementById('status-text').textContent,
-                document.getElementById('progress').value] : null)
-                (document.getElementById('status'))""")
+                document.getElementById('progress').value, (r => r.width > 0 && r.top >= 0 &&
+                r.bottom <= innerHeight && r.right <= innerWidth)(s.querySelector('p')
+                .getBoundingClientRect())] : null)(document.getElementById('status'))""")
             if state is None:
                 break
-            seen.append([state[0], state[1], in_view(b, "#status p")])
+            seen.append(state)
             time.sleep(0.05)
         progressed = [s for s in seen if s[1] and 0 < s[1]]
         check("slow link: the loading notice is in view with the download's progress",
