@@ -56,6 +56,7 @@ cmake -S tests/web -B build/gl-check \
 cmake --build build/gl-check -j"$(nproc)"
 ctest --test-dir build/gl-check --output-on-failure
 /usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png
+/usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
 rm -f build/capture/web.png
 env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
 run_web=$!

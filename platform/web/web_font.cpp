@@ -1,32 +1,49 @@
-// Fonts: the layer's part of CreateFontA and wglUseFontBitmapsA over the browser's own text drawing
-// (Canvas 2D), as GDI draws them on Windows: each glyph is drawn once into a small canvas, its
-// coverage cut at half into a one-bit image, and compiled into a glBitmap display list with the
-// font's advance. The face is the one asked for, then Liberation Mono (the face "Courier New"
+// Fonts: the layer's part of CreateFontA and wglUseFontBitmapsA over the browser's own text
+// drawing (Canvas 2D), as GDI draws them on Windows: each glyph is drawn into a small canvas, its
+// coverage cut at half into a one-bit image, and compiled into a display list that draws it as
+// glBitmap does, with the font's advance. The list draws it again at the size the canvas' device
+// pixels call for (web_gl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
+// their places. The face is the one asked for, then Liberation Mono (the face "Courier New"
 // resolves to on Linux, with the same metrics), then the browser's monospace. Outline text is not
 // offered.
 #include "platform/web/web_internal.h"
 
+#include "platform/web/web_gl.h"
+
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 using webplatform::state;
 
-constexpr int glyphBox = 64; // pixels; far more than a caption glyph needs
-constexpr int rowBytes = 4;  // 32-pixel rows read the same at every GL unpack alignment
+constexpr int glyphBox = 64;   // pixels at scale 1; far more than a caption glyph needs
+constexpr int glyphWidth = 32; // the widest glyph kept, at scale 1
 
-// Fills `rows` (glyphBox rows of rowBytes, bottom row first, most significant bit leftmost) and
+// The glyph box and width at a device scale: at 1 those above.
+int scaledBox(float scale) {
+    return static_cast<int>(std::ceil(glyphBox * scale));
+}
+int scaledWidth(float scale) {
+    return std::max(1, static_cast<int>(std::lround(glyphWidth * scale)));
+}
+
+// Fills `rows` (box rows of rowBytes, bottom row first, most significant bit leftmost) and
 // `metrics` (width, height, x origin, y origin, advance) with the glyph of `code`, a Unicode code
-// point. A positive height is the cell (ascent + descent), as Windows reads it; a negative one
-// the em size. Returns false when the page cannot draw text at all.
+// point, drawn `scale` times the font's size (box, width and rowBytes from the functions above).
+// The advance is always the one at scale 1, so that text keeps its places at any scale. A
+// positive height is the cell (ascent + descent), as Windows reads it; a negative one the em size.
+// Returns false when the page cannot draw text at all.
 EM_JS(bool, rasteriseGlyph,
-      (int code, const char* faceName, int weight, bool italic, int height, unsigned char* rows,
-       int* metrics),
+      (int code, const char* faceName, int weight, bool italic, int height, double scale, int box,
+       int maxWidth, int rowBytes, unsigned char* rows, int* metrics),
       {
-          const box = 64;
-          if (!Module.glyphContext) {
+          if (!Module.glyphContext || Module.glyphContext.canvas.width < box) {
               const canvas = document.createElement('canvas');
               canvas.width = box;
               canvas.height = box;
@@ -45,11 +62,15 @@ EM_JS(bool, rasteriseGlyph,
           const probe = context.measureText('M');
           const cell = probe.fontBoundingBoxAscent + probe.fontBoundingBoxDescent;
           const em = height < 0 ? -height : (height > 0 ? height : 16) * 100 / cell;
-          context.font = style + em + 'px ' + families;
           const text = String.fromCodePoint(code);
+          context.font = style + em + 'px ' + families;
+          const advance = Math.round(context.measureText(text).width);
+          if (scale != 1) {
+              context.font = style + em * scale + 'px ' + families;
+          }
           const measured = context.measureText(text);
-          const originX = 8;
-          const baseline = 8 + Math.ceil(measured.fontBoundingBoxAscent);
+          const originX = Math.round(8 * scale);
+          const baseline = originX + Math.ceil(measured.fontBoundingBoxAscent);
           context.clearRect(0, 0, box, box);
           context.fillStyle = '#000';
           context.textBaseline = 'alphabetic';
@@ -66,24 +87,56 @@ EM_JS(bool, rasteriseGlyph,
                   }
               }
           }
-          const width = right < 0 ? 0 : Math.min(right - left + 1, 32);
+          const width = right < 0 ? 0 : Math.min(right - left + 1, maxWidth);
           const rowsHigh = right < 0 ? 0 : bottom - top + 1;
-          HEAPU8.fill(0, rows, rows + box * 4);
+          HEAPU8.fill(0, rows, rows + box * rowBytes);
           for (let row = 0; row < rowsHigh; ++row) {
               const y = bottom - row; // bottom row first
               for (let x = 0; x < width; ++x) {
                   if (pixels[(y * box + left + x) * 4 + 3] >= 128) {
-                      HEAPU8[rows + row * 4 + (x >> 3)] |= 0x80 >> (x & 7);
+                      HEAPU8[rows + row * rowBytes + (x >> 3)] |= 0x80 >> (x & 7);
                   }
               }
           }
-          HEAP32[(metrics >> 2) + 0] = width > 0 ? 32 : 0;
+          HEAP32[(metrics >> 2) + 0] = width > 0 ? maxWidth : 0;
           HEAP32[(metrics >> 2) + 1] = rowsHigh;
           HEAP32[(metrics >> 2) + 2] = width > 0 ? originX - left : 0;
           HEAP32[(metrics >> 2) + 3] = rowsHigh > 0 ? bottom + 1 - baseline : 0;
-          HEAP32[(metrics >> 2) + 4] = Math.round(measured.width);
+          HEAP32[(metrics >> 2) + 4] = advance;
           return true;
       });
+
+// What a glyph is drawn from: the font's request and the character.
+struct GlyphRequest {
+    int code;
+    std::string faceName;
+    int weight;
+    bool italic;
+    int height;
+};
+
+// The glyph's image at a scale into `image`, its advance (window pixels) into `advance`.
+bool rasterise(const GlyphRequest& request, float scale, WebGlGlyphImage& image, int& advance) {
+    const int box = scaledBox(scale);
+    const int maxWidth = scaledWidth(scale);
+    const int rowBytes = (maxWidth + 7) / 8;
+    std::vector<unsigned char> rows(static_cast<size_t>(box * rowBytes));
+    int metrics[5] = {0, 0, 0, 0, 0};
+    const bool drawn =
+        rasteriseGlyph(request.code, request.faceName.c_str(), request.weight, request.italic,
+                       request.height, scale, box, maxWidth, rowBytes, rows.data(), metrics);
+    if (!drawn) {
+        std::fill(metrics, metrics + 5, 0);
+    }
+    image.width = metrics[0];
+    image.height = metrics[1];
+    image.xOrigin = static_cast<float>(metrics[2]);
+    image.yOrigin = static_cast<float>(metrics[3]);
+    rows.resize(static_cast<size_t>(metrics[1] * rowBytes));
+    image.bits = std::move(rows);
+    advance = metrics[4];
+    return drawn;
+}
 
 } // namespace
 
@@ -107,21 +160,22 @@ BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase)
         return FALSE;
     }
     const HFONT__* font = dc->font;
-    GLubyte rows[glyphBox * rowBytes];
-    int metrics[5];
     bool allDrawn = true;
     for (DWORD i = 0; i < count; ++i) {
-        const bool drawn = rasteriseGlyph(static_cast<int>(win32common::unicodeForAnsi(first + i)),
-                                          font->faceName.c_str(), font->weight, font->italic,
-                                          font->height, rows, metrics);
-        if (!drawn) {
-            std::fill(metrics, metrics + 5, 0);
-        }
-        allDrawn = allDrawn && drawn;
+        const GlyphRequest request{static_cast<int>(win32common::unicodeForAnsi(first + i)),
+                                   font->faceName, font->weight, font->italic != 0, font->height};
+        // Drawn once now, as GDI does, for the advance and to know that text can be drawn;
+        // the list draws it again at the device scale the frame is drawn at.
+        WebGlGlyphImage image;
+        int advance = 0;
+        allDrawn = rasterise(request, 1.0f, image, advance) && allDrawn;
         glNewList(listBase + i, GL_COMPILE);
-        glBitmap(metrics[0], metrics[1], static_cast<GLfloat>(metrics[2]),
-                 static_cast<GLfloat>(metrics[3]), static_cast<GLfloat>(metrics[4]), 0.0f,
-                 metrics[1] > 0 ? rows : nullptr);
+        webGlGlyph(
+            [request](float scale, WebGlGlyphImage& scaled) {
+                int unused = 0;
+                rasterise(request, scale, scaled, unused);
+            },
+            static_cast<GLfloat>(advance), 0.0f);
         glEndList();
     }
     return allDrawn ? TRUE : FALSE;

@@ -14,6 +14,18 @@
 namespace webgl {
 
 State gl;
+float deviceScale[2] = {1, 1};
+
+void deviceViewport(int viewport[4]) {
+    const auto* v = gl.viewport;
+    const auto device = [](int value, float scale) {
+        return static_cast<int>(std::lround(static_cast<float>(value) * scale));
+    };
+    viewport[0] = device(v[0], deviceScale[0]);
+    viewport[1] = device(v[1], deviceScale[1]);
+    viewport[2] = device(v[0] + v[2], deviceScale[0]) - viewport[0];
+    viewport[3] = device(v[1] + v[3], deviceScale[1]) - viewport[1];
+}
 
 namespace {
 
@@ -60,9 +72,41 @@ bool webGlAttach() {
     if (!webgl::attachDraw(attachFailure)) {
         return false;
     }
-    webgl::canvasViewport(gl.viewport);
+    int device[4];
+    webgl::canvasViewport(device);
+    for (int i = 0; i < 4; ++i) {
+        gl.viewport[i] =
+            static_cast<int>(std::lround(static_cast<float>(device[i]) / deviceScale[i % 2]));
+    }
     gl.live = true;
     return true;
+}
+
+void webGlSetDeviceScale(float x, float y) {
+    if (!(x > 0) || !(y > 0)) {
+        return;
+    }
+    webgl::flush(); // what is batched was placed at the old scale
+    deviceScale[0] = x;
+    deviceScale[1] = y;
+    if (gl.live) {
+        int device[4];
+        webgl::deviceViewport(device);
+        webgl::setViewport(device[0], device[1], device[2], device[3]);
+    }
+}
+
+void webGlContextLost() {
+    webgl::loseDraw();
+}
+
+void webGlContextRestored() {
+    if (!gl.live || !webgl::attachDraw(attachFailure)) {
+        return;
+    }
+    int device[4];
+    webgl::deviceViewport(device);
+    webgl::setViewport(device[0], device[1], device[2], device[3]);
 }
 
 const char* webGlFailure() {
@@ -219,7 +263,9 @@ void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
     }
     const int viewport[4] = {x, y, width, height};
     std::copy(viewport, viewport + 4, gl.viewport);
-    webgl::setViewport(x, y, width, height);
+    int device[4];
+    webgl::deviceViewport(device);
+    webgl::setViewport(device[0], device[1], device[2], device[3]);
 }
 
 // ---- Per-fragment state and clearing -----------------------------------------------------------

@@ -12,6 +12,9 @@
 // The rest of the web layer only attaches, detaches and flushes it.
 #pragma once
 
+#include <functional>
+#include <vector>
+
 // After the WebGL 1 context (depth 24, antialias off, alpha off) is current: compiles the
 // shaders, makes the buffers, and resets every GL state to GL's initial values (the viewport to
 // the canvas size, no display lists). False on failure; the GL calls are then no-ops.
@@ -23,3 +26,31 @@ const char* webGlFailure();
 void webGlDetach();
 // Draws whatever is batched; called before a frame is presented.
 void webGlFlush();
+
+// The window's pixels are drawn onto a canvas backing store of another size: x and y device pixels
+// per window pixel (1 and 1 until set). glViewport and everything placed in window coordinates
+// (raster positions, bitmaps, line widths) are mapped through it; at 1, 1 nothing changes.
+void webGlSetDeviceScale(float x, float y);
+// The WebGL context was lost: nothing reaches WebGL any more, while the GL state, display lists
+// and glyph images the subset keeps itself stay as they are.
+void webGlContextLost();
+// The lost context is back (and current): its programs, buffers and atlas are made again from
+// what the subset kept, so drawing goes on as before the loss.
+void webGlContextRestored();
+
+// A glyph image for a device scale: as glBitmap reads one with GL_UNPACK_ALIGNMENT 1 (rows
+// bottom-up, (width + 7) / 8 bytes each, most significant bit leftmost), origin in device pixels.
+struct WebGlGlyphImage {
+    int width = 0;
+    int height = 0;
+    float xOrigin = 0;
+    float yOrigin = 0;
+    std::vector<unsigned char> bits;
+};
+using WebGlGlyphRasteriser = std::function<void(float scale, WebGlGlyphImage& image)>;
+// A glBitmap whose image is drawn for the device scale in use (the vertical one), made by
+// `rasterise` when that scale is first met; compiled into display lists as glBitmap is. The
+// image is placed in device pixels at the raster position, which then moves by (xMove, yMove)
+// window pixels. At scale 1 it is glBitmap(width, height, xOrigin, yOrigin, xMove, yMove, bits)
+// of the scale-1 image.
+void webGlGlyph(WebGlGlyphRasteriser rasterise, float xMove, float yMove);

@@ -18,8 +18,8 @@ namespace webgl {
 
 namespace {
 
-constexpr int atlasWidth = 512;
-constexpr int atlasHeight = 256;
+constexpr int atlasWidth = 1024; // room for the captions' glyphs at device scale 3
+constexpr int atlasHeight = 1024;
 
 enum Attribute : GLuint { positionAttribute, colourAttribute, bitmapAttribute };
 
@@ -193,6 +193,12 @@ void detachDraw() {
     gpu.runs.clear();
 }
 
+void loseDraw() {
+    gpu.geometryProgram = gpu.bitmapProgram = gpu.buffer = gpu.atlas = 0;
+    gpu.batch.clear();
+    gpu.runs.clear();
+}
+
 void drawTriangles(const Vertex* vertices, int count, FragmentState state, bool bitmap) {
     if (gpu.bitmapProgram == 0 || count <= 0) {
         return;
@@ -265,6 +271,9 @@ bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1)
 
 void clear(unsigned mask, const float colour[4], float depth) {
     flush();
+    if (gpu.bitmapProgram == 0) {
+        return; // no context to clear
+    }
     emscripten_glClearColor(colour[0], colour[1], colour[2], colour[3]);
     emscripten_glClearDepthf(depth);
     emscripten_glClear(mask & (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT));
@@ -272,6 +281,9 @@ void clear(unsigned mask, const float colour[4], float depth) {
 
 void setViewport(int x, int y, int width, int height) {
     flush();
+    if (gpu.bitmapProgram == 0) {
+        return;
+    }
     emscripten_glViewport(x, y, width, height);
 }
 

@@ -38,6 +38,9 @@ struct BitmapImage {
 // Makes the WebGL objects in the current context; on failure says why in `failure`.
 bool attachDraw(std::string& failure);
 void detachDraw();
+// Forgets the WebGL objects of a lost context without deleting them (they belong to no context
+// now); nothing is drawn until attachDraw makes them again.
+void loseDraw();
 // Draws the batch.
 void flush();
 // Appends triangles (count a multiple of 3) to the batch; drawn by flush() in call order.
@@ -48,7 +51,7 @@ void drawTriangles(const Vertex* vertices, int count, FragmentState state, bool 
 bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1);
 // Draws the batch, then clears with GL's clear values. mask: GL_*_BUFFER_BIT.
 void clear(unsigned mask, const float colour[4], float depth);
-// Draws the batch, then sets WebGL's viewport.
+// Draws the batch, then sets WebGL's viewport (in device pixels).
 void setViewport(int x, int y, int width, int height);
 // WebGL's viewport when the context was made: the canvas size.
 void canvasViewport(int viewport[4]);

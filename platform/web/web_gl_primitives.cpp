@@ -8,11 +8,13 @@
 // all only while the position is valid. Not done: lighting (the normal is kept, nothing reads
 // it), texturing (see glEnable in web_gl.cpp), and bitmap pixels that fall outside the viewport
 // but inside the canvas (WebGL clips them; GL would draw them).
+#include "platform/web/web_gl.h"
 #include "platform/web/web_gl_state.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace webgl {
 namespace {
@@ -104,14 +106,14 @@ void emitLine() {
 
 // Unpacks a bitmap as glBitmap reads it: rows bottom-up, most significant bit first, each row
 // starting on a multiple of GL_UNPACK_ALIGNMENT bytes.
-std::shared_ptr<BitmapImage> unpackBitmap(GLsizei width, GLsizei height, const GLubyte* bits) {
+std::shared_ptr<BitmapImage> unpackBitmap(GLsizei width, GLsizei height, const GLubyte* bits,
+                                          GLint alignment) {
     auto image = std::make_shared<BitmapImage>();
     if (bits == nullptr || width == 0 || height == 0) {
         return image; // draws nothing; the raster position still advances
     }
     const int rowBytes = (width + 7) / 8;
-    const int stride =
-        (rowBytes + gl.unpackAlignment - 1) / gl.unpackAlignment * gl.unpackAlignment;
+    const int stride = (rowBytes + alignment - 1) / alignment * alignment;
     image->width = width;
     image->height = height;
     image->pixels.resize(static_cast<size_t>(width * height));
@@ -137,6 +139,67 @@ void bitmap(const std::shared_ptr<BitmapImage>& image, float xOrigin, float yOri
         windowToDevice(left + static_cast<float>(image->width),
                        bottom + static_cast<float>(image->height), x1, y1) &&
         placeBitmap(*image, s0, t0, s1, t1)) {
+        const float z = gl.raster[2] * 2 - 1;
+        const float* c = gl.rasterColour;
+        const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
+                                   {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
+                                   {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
+                                   {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
+        drawQuad(corners, true);
+    }
+    gl.raster[0] += xMove;
+    gl.raster[1] += yMove;
+}
+
+// A glyph with the image last made for it and the scale it was made for.
+struct Glyph {
+    WebGlGlyphRasteriser rasterise;
+    float scale = 0; // none made yet
+    std::shared_ptr<BitmapImage> image;
+    float xOrigin = 0;
+    float yOrigin = 0;
+};
+
+void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
+    if (!execute([=] { webgl::glyph(glyph, xMove, yMove); }) || !gl.rasterValid) {
+        return;
+    }
+    if (glyph->scale != deviceScale[1]) {
+        WebGlGlyphImage made;
+        glyph->rasterise(deviceScale[1], made);
+        const bool whole =
+            made.width > 0 && made.height > 0 &&
+            made.bits.size() >= static_cast<size_t>((made.width + 7) / 8 * made.height);
+        glyph->image = whole ? unpackBitmap(made.width, made.height, made.bits.data(), 1)
+                             : std::make_shared<BitmapImage>();
+        glyph->xOrigin = made.xOrigin;
+        glyph->yOrigin = made.yOrigin;
+        glyph->scale = deviceScale[1];
+    }
+    const BitmapImage& image = *glyph->image;
+    int device[4];
+    deviceViewport(device);
+    float s0, t0, s1, t1;
+    if (image.width > 0 && gl.viewport[2] > 0 && gl.viewport[3] > 0 && device[2] > 0 &&
+        device[3] > 0 && placeBitmap(*glyph->image, s0, t0, s1, t1)) {
+        // The raster position in device pixels; the image sits on whole device pixels from it.
+        const auto toDevice = [&](int axis) {
+            return static_cast<float>(device[axis]) +
+                   (gl.raster[axis] - static_cast<float>(gl.viewport[axis])) *
+                       static_cast<float>(device[axis + 2]) /
+                       static_cast<float>(gl.viewport[axis + 2]);
+        };
+        const float left = std::floor(toDevice(0) - glyph->xOrigin);
+        const float bottom = std::floor(toDevice(1) - glyph->yOrigin);
+        const auto ndc = [&](float value, int axis) {
+            return (value - static_cast<float>(device[axis])) * 2 /
+                       static_cast<float>(device[axis + 2]) -
+                   1;
+        };
+        const float x0 = ndc(left, 0);
+        const float y0 = ndc(bottom, 1);
+        const float x1 = ndc(left + static_cast<float>(image.width), 0);
+        const float y1 = ndc(bottom + static_cast<float>(image.height), 1);
         const float z = gl.raster[2] * 2 - 1;
         const float* c = gl.rasterColour;
         const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
@@ -251,7 +314,16 @@ void glBitmap(GLsizei width, GLsizei height, GLfloat xOrigin, GLfloat yOrigin, G
         raise(GL_INVALID_VALUE);
         return;
     }
-    bitmap(unpackBitmap(width, height, bits), xOrigin, yOrigin, xMove, yMove);
+    bitmap(unpackBitmap(width, height, bits, gl.unpackAlignment), xOrigin, yOrigin, xMove, yMove);
 }
 
 } // extern "C"
+
+void webGlGlyph(WebGlGlyphRasteriser rasterise, float xMove, float yMove) {
+    if (!gl.live) {
+        return;
+    }
+    auto made = std::make_shared<webgl::Glyph>();
+    made->rasterise = std::move(rasterise);
+    webgl::glyph(made, xMove, yMove);
+}

@@ -86,6 +86,11 @@ struct State {
     std::vector<std::pair<GLbitfield, GLuint>> attribStack;
 };
 
+// Device pixels per window pixel (web_gl.h, webGlSetDeviceScale); kept across attachments.
+extern float deviceScale[2];
+// gl.viewport in the backing store's device pixels.
+void deviceViewport(int viewport[4]);
+
 // Defined in web_gl.cpp; nothing reads it before main() runs.
 extern State gl; // NOLINT(bugprone-dynamic-static-initializers)
 

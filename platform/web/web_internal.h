@@ -78,7 +78,16 @@ HWND__* canvasWindow();
 void pumpPageEvents();
 void noteHandBack(); // the browser just had control: no yield is due for a while
 
-// The canvas' drawing-buffer size, which is the window's client size.
+// The window's client size: what CreateWindowExA made it, whatever size the page shows it at
+// and however many device pixels its backing store has (web_page.cpp).
 void canvasSize(int& width, int& height);
+void setWindowSize(int width, int height);
+// The page around the canvas (web_page.cpp): started and ended with the layer, told of every key
+// event queued so that the keys held can be let go when the demo loses the keyboard, and given
+// a turn whenever the page's events are pumped.
+void initPage();
+void shutdownPage();
+void noteKey(const PageEvent& event);
+void pumpPage();
 
 } // namespace webplatform

@@ -8,14 +8,18 @@
 
 namespace {
 
-// The notice replaces nothing else on the page, so a message box shown before stays readable.
+// The notice takes the picture's place (announced, as a status), and replaces nothing else on
+// the page, so a message box shown before stays readable.
 EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
     const notice = document.getElementById('ended') || document.createElement('p');
     notice.id = 'ended';
+    notice.className = 'over';
+    notice.setAttribute('role', 'status');
+    notice.setAttribute('aria-live', 'polite');
     const why = UTF8ToString(reason);
     notice.textContent = 'Skorvane has ended (exit code ' + exitCode + ').' +
                          (why ? ' ' + why + '.' : String()) + ' Reload the page to start it again.';
-    document.body.appendChild(notice);
+    (document.getElementById('stage') || document.body).appendChild(notice);
     document.body.dataset.exitCode = String(exitCode);
 });
 

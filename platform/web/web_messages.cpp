@@ -1,11 +1,14 @@
 // The message queue over the page's events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows
 // virtual-key codes (web_keys.cpp; auto-repeat as repeated WM_KEYDOWN), the page being hidden or
-// shown becomes the window being minimised or restored, and a change of the canvas' size becomes
-// WM_SIZE. As on Windows, key messages are posted and come back from PeekMessageA, while size and
-// activation messages go straight to the window procedure. PeekMessageA never blocks, but it hands
-// control back to the browser when the program has not done so for a while, because a loop that
-// polls without presenting (the minimised demo) would otherwise freeze the tab. Mouse, text input
-// (WM_CHAR), timers and close requests (a page has no close box) are not translated.
+// shown becomes the window being minimised or restored, and the window's size comes back as
+// WM_SIZE on restoring (the page may show the canvas at any size and give it any backing store;
+// the window keeps the size the program made it, see web_page.cpp). Keys reach the demo only while
+// the canvas has the focus. As on Windows, key messages are posted and come back from PeekMessageA,
+// while size and activation messages go straight to the window procedure. PeekMessageA never
+// blocks, but it hands control back to the browser when the program has not done so for a while,
+// because a loop that polls without presenting (the minimised demo) would otherwise freeze the
+// tab. Mouse, text input (WM_CHAR), timers and close requests (a page has no close box) are not
+// translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
@@ -54,6 +57,7 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     }
     entry.keyData = static_cast<LPARAM>(keyData);
     state().pageEvents.push_back(entry);
+    webplatform::noteKey(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
     const bool shortcut = event->ctrlKey || event->metaKey;
     return pageWouldAct(key) && !shortcut ? EM_TRUE : EM_FALSE;
@@ -99,9 +103,11 @@ void translate(const PageEvent& event) {
 namespace webplatform {
 
 void listenToPage() {
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, onKey);
+    // Keys reach the demo only while the canvas has the focus; the page keeps its own otherwise.
+    emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, onKey);
+    emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
+    initPage();
     // A page opened in a background tab is hidden from the start and gets no change event.
     EmscriptenVisibilityChangeEvent visibility;
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
@@ -111,8 +117,9 @@ void listenToPage() {
 }
 
 void stopListening() {
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    shutdownPage();
+    emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, nullptr);
+    emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
 }
 
@@ -127,6 +134,7 @@ void pumpPageEvents() {
         state().pageEvents.pop_front();
         translate(event);
     }
+    pumpPage();
     HWND__* window = canvasWindow();
     if (window != nullptr && !window->minimised) {
         win32common::sendSizeIfChanged(window);

@@ -16,7 +16,7 @@ EM_JS(void, setCanvasShown, (bool shown), {
     if (canvas) {
         canvas.style.visibility = shown ? 'visible' : 'hidden';
         if (shown) {
-            canvas.focus();
+            canvas.focus({preventScroll : true, focusVisible : false});
         }
     }
 });
@@ -45,14 +45,6 @@ namespace webplatform {
 HWND__* canvasWindow() {
     const auto& windows = state().common.windows;
     return windows.empty() ? nullptr : windows.front();
-}
-
-void canvasSize(int& width, int& height) {
-    if (emscripten_get_canvas_element_size("#canvas", &width, &height) !=
-        EMSCRIPTEN_RESULT_SUCCESS) {
-        width = 0;
-        height = 0;
-    }
 }
 
 } // namespace webplatform
@@ -93,6 +85,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         setFailureReason("the page has no canvas element with the id \"canvas\"");
         return nullptr;
     }
+    setWindowSize(width, height);
     auto* record = new HWND__;
     addWindow(record, *windowClass);
     setDocumentTitle(windowName != nullptr ? windowName : "");

@@ -1,0 +1,444 @@
+#!/usr/bin/python3
+"""The browser page as phones, high-density screens, failing GPUs and slow links meet it, in a
+real headless Chromium with device emulation.
+
+    /usr/bin/python3 -m tests.web.device_test [BUILD_DIR] [REFERENCE_PNG]     (from the top folder)
+
+BUILD_DIR is the web preset's output (build/web); REFERENCE_PNG is the steady frame the native
+render tests save (build/default/pictures/frame.png). Leaves a phone screenshot in
+BUILD_DIR/phone.png (the README's docs/web-phone.png). Prints one line per check and "N passed, N failed"; exits non-zero when any
+check failed.
+"""
+
+import base64
+import os
+import shutil
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+from tools.browser import Browser, BrowserError, BrowserTimeout  # noqa: E402
+from tests.web.page_test import (  # noqa: E402
+    CAPTIONS, HEIGHT, WIDTH, angle_difference, caption_boxes, check, eye_to_canvas, frames,
+    green_extent, in_boxes, near, read_png, results, root_angle, wait_frames)
+
+VK_LEFT, VK_UP, VK_RIGHT = 37, 38, 39
+
+
+def canvas_rect(b):
+    return b.evaluate("(r => [r.left, r.top, r.width, r.height])"
+                      "(document.getElementById('canvas').getBoundingClientRect())")
+
+
+def device_picture(b):
+    """The canvas as the screen shows it, in device pixels."""
+    left, top, width, height = canvas_rect(b)
+    shot = b.send("Page.captureScreenshot", format="png",
+                  clip={"x": left, "y": top, "width": width, "height": height, "scale": 1})
+    return read_png(base64.b64decode(shot["data"]))
+
+
+def resample(picture, width=WIDTH, height=HEIGHT):
+    """Nearest-pixel resampling to the window's 800 x 600, at pixel centres."""
+    sx, sy = len(picture[0]) / width, len(picture) / height
+    return [[picture[min(int((y + 0.5) * sy), len(picture) - 1)]
+             [min(int((x + 0.5) * sx), len(picture[0]) - 1)] for x in range(width)]
+            for y in range(height)]
+
+
+def share_equal(a, b, skip=None, tolerance=2):
+    same = total = 0
+    for y in range(HEIGHT):
+        for x in range(WIDTH):
+            if skip is None or not skip(x, y):
+                total += 1
+                same += near(a[y][x], b[y][x], tolerance)
+    return same / total
+
+
+def blended_green(picture):
+    """Of the caption's green pixels in a device-pixel picture, the share blended with the
+    background: a stretched backing store blends most glyph edges, a sharp one none."""
+    sx, sy = len(picture[0]) / WIDTH, len(picture) / HEIGHT
+    green = blended = 0
+    for l, t, r, b in caption_boxes():
+        for y in range(int(t * sy), int(b * sy)):
+            for x in range(int(l * sx), int(r * sx)):
+                red, g, blue = picture[y][x]
+                if g >= 48 and red < 48 + g // 3 and blue < 48 + g // 3 and g > red + 24:
+                    green += 1
+                    blended += g < 240
+    return blended / max(green, 1), green
+
+
+def red_pixels(picture):
+    return sum(1 for row in picture for p in row if p[0] >= 200 and p[1] < 60 and p[2] < 60)
+
+
+def control_centre(b, label):
+    """Where a finger goes on the control of that aria-label's first word."""
+    return b.evaluate("""(r => [r.left + r.width / 2, r.top + r.height / 2])(Array.from(
+        document.querySelectorAll('.control')).find(c => c.getAttribute('aria-label')
+        .split(/[: ]/)[0] === %r).getBoundingClientRect())""" % label)
+
+
+def touch(b, kind, points):
+    b.send("Input.dispatchTouchEvent", type=kind,
+           touchPoints=[{"x": x, "y": y, "id": ident} for ident, (x, y) in points])
+
+
+def keys_down(b):
+    return b.evaluate("Module.keysDown || []")
+
+
+def held_frames(b, press, release, vk, seconds, during=None):
+    """Frames presented from the layer taking a key as held until it lets go of it."""
+    press()
+    b.wait_for("(Module.keysDown || []).includes(%d)" % vk, timeout=5)
+    start = frames(b)
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(0.03)
+        if during:
+            during()
+    release()
+    b.wait_for("!(Module.keysDown || []).includes(%d)" % vk, timeout=5)
+    return frames(b) - start
+
+
+def nearest_turn(measured, expected):
+    """The turn congruent to the measured one (the lines repeat every 90 degrees) nearest to the
+    expected one."""
+    return expected + angle_difference(measured - expected, 0)
+
+
+# ---- phone --------------------------------------------------------------------------------------
+
+def phone(build):
+    with Browser(serve_dir=build) as b:
+        b.send("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=3,
+               mobile=True)
+        b.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+        b.open(b.url("index.html"))
+        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        wait_frames(b, 3)
+        layout = b.evaluate("""(() => {
+            const c = document.getElementById('canvas').getBoundingClientRect();
+            const pad = document.getElementById('controls').getBoundingClientRect();
+            return [document.documentElement.scrollWidth, 390, c.right, pad.bottom,
+                    innerHeight, getComputedStyle(document.getElementById('controls')).display];
+        })()""")
+        check("phone: picture and controls fit the screen, no sideways scrolling",
+              layout[0] <= layout[1] and layout[2] <= layout[1] and layout[3] <= layout[4] and
+              layout[5] != "none", "scroll width %s of %s, canvas right %s, controls bottom %s "
+              "of %s, controls %s" % tuple(layout))
+
+        steady = resample(device_picture(b))
+        root = root_angle(steady)
+        up = control_centre(b, 'Up')
+        held = held_frames(b, lambda: touch(b, "touchStart", [(0, up)]),
+                           lambda: touch(b, "touchEnd", []), VK_UP, 0.25)
+        wait_frames(b, 3)
+        turned_picture = resample(device_picture(b))
+        turned = 2 * held + angle_difference(root_angle(turned_picture) - root, 2 * held)
+        check("phone: holding the Up control with one finger turns the picture 2 degrees a frame",
+              0 < held < 60 and abs(turned - 2 * held) <= 5,
+              "%.1f degrees over %d frames" % (turned, held))
+        wait_frames(b, 10)
+        # The page as the README shows it: down to the help text, at half the device's pixels.
+        bottom = b.evaluate("document.getElementById('help').getBoundingClientRect().bottom")
+        shot = b.send("Page.captureScreenshot", format="png",
+                      clip={"x": 0, "y": 0, "width": 390, "height": bottom + 8, "scale": 0.5})
+        with open(os.path.join(build, "phone.png"), "wb") as f:
+            f.write(base64.b64decode(shot["data"]))
+        check("phone: letting go of Up stops the turn", keys_down(b) == [] and abs(
+            angle_difference(root_angle(resample(device_picture(b))),
+                             root_angle(turned_picture))) < 0.5, "keys down %s" % keys_down(b))
+
+        left, right = control_centre(b, 'Left'), control_centre(b, 'Right')
+        before = resample(device_picture(b))
+        touch(b, "touchStart", [(1, left)])
+        touch(b, "touchStart", [(1, left), (2, right)])
+        wait_frames(b, 2)
+        both = keys_down(b)
+        wait_frames(b, 8)
+        touch(b, "touchEnd", [(2, right)])
+        one = keys_down(b)
+        touch(b, "touchEnd", [])
+        wait_frames(b, 3)
+        after = resample(device_picture(b))
+        level1 = eye_to_canvas(12, 0, -43)
+        changed = sum(1 for y in range(int(level1[1]) - 20, int(level1[1]) + 20)
+                      for x in range(int(level1[0]) - 20, int(level1[0]) + 20)
+                      if not near(before[y][x], after[y][x]))
+        check("phone: Left and Right held with two fingers are both held, and let go one by one",
+              sorted(both) == [VK_LEFT, VK_RIGHT] and one == [VK_LEFT] and
+              keys_down(b) == [] and changed > 20 and
+              abs(angle_difference(root_angle(after), root_angle(before))) < 1.0,
+              "both %s, after lifting one %s, level-one change %d" % (both, one, changed))
+
+        end = control_centre(b, 'End')
+        touch(b, "touchStart", [(3, end)])
+        try:
+            code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+        except BrowserTimeout:
+            code = None
+        finally:
+            touch(b, "touchEnd", [])
+        check("phone: holding End ends the program with exit code 0", code == "0",
+              "code %r" % code)
+
+
+# ---- high density -------------------------------------------------------------------------------
+
+def high_density(build, reference):
+    for scale in (2, 1.5):
+        with Browser(serve_dir=build) as b:
+            b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
+                   deviceScaleFactor=scale, mobile=False)
+            b.open(b.url("index.html"))
+            b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+            wait_frames(b, 3)
+            size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
+            left, top, width, height = canvas_rect(b)
+            check("scale %s: backing store is the displayed size times the ratio" % scale,
+                  size == [round(width * scale), round(height * scale)] and width == WIDTH,
+                  "backing %s, shown %sx%s" % (size, width, height))
+            device = device_picture(b)
+            picture = resample(device)
+            boxes = caption_boxes()
+            share = share_equal(picture, reference)
+            outside = share_equal(picture, reference, lambda x, y: in_boxes(x, y, boxes))
+            check("scale %s: the picture resampled to 800 x 600 matches the native frame" % scale,
+                  share >= 0.98 and outside >= 0.98,
+                  "%.2f%% of all pixels, %.2f%% outside the captions" % (100 * share,
+                                                                        100 * outside))
+            blended, green = blended_green(device)
+            places = [(green_extent(picture, box), green_extent(reference, box))
+                      for box in boxes]
+            placed = all(web is not None and abs(web[0] - native[0]) <= 2 and
+                         abs(web[1] - native[1]) <= 3 and abs(web[2] - native[2]) <= 2
+                         for web, native in places)
+            check("scale %s: captions as sharp as at scale 1, in their places" % scale,
+                  blended <= 0.05 and green > 0 and placed,
+                  "%.1f%% of %d green pixels blended; extents %s" % (
+                      100 * blended, green, [(w[:3] if w else None, n[:3]) for w, n in places]))
+            if scale == 2:
+                # As when the window moves to another screen or the page is zoomed.
+                b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
+                       deviceScaleFactor=1.25, mobile=False)
+                wait_frames(b, 5)
+                size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
+                blended, green = blended_green(device_picture(b))
+                check("ratio changed from 2 to 1.25 while running: the backing store and the "
+                      "captions follow", size == [1000, 750] and blended <= 0.05 and green > 0,
+                      "backing %s, %.1f%% of %d green pixels blended" % (size, 100 * blended,
+                                                                          green))
+
+
+# ---- lost context -------------------------------------------------------------------------------
+
+LOSE = """(() => {
+    const gl = document.getElementById('canvas').getContext('webgl');
+    window.loseContextExtension = gl.getExtension('WEBGL_lose_context');
+    window.loseContextExtension.loseContext();
+    return gl.isContextLost();
+})()"""
+
+
+def notice_state(b):
+    return b.evaluate("""(n => [!n.hidden, !n.querySelector('.reload').hidden,
+        (r => r.top >= 0 && r.bottom <= innerHeight)(n.getBoundingClientRect())])
+        (document.getElementById('context-notice'))""")
+
+
+def lost_context(build, reference):
+    boxes = caption_boxes()
+
+    def outside_captions(x, y):
+        return in_boxes(x, y, boxes)
+
+    with Browser(serve_dir=build) as b:
+        b.open(b.url("index.html"))
+        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        wait_frames(b, 3)
+        # Lost and given back while nothing turns: the native frame again, captions and all.
+        lost = b.evaluate(LOSE)
+        wait_frames(b, 3)
+        shown = notice_state(b)
+        b.evaluate("window.loseContextExtension.restoreContext()")
+        b.wait_for("document.getElementById('context-notice').hidden", timeout=10)
+        wait_frames(b, 3)
+        picture = resample(device_picture(b))
+        share = share_equal(picture, reference, outside_captions)
+        captions = [(green_extent(picture, box), green_extent(reference, box)) for box in boxes]
+        same_captions = all(w is not None and all(abs(p - q) <= 1 for p, q in zip(w[:4], n[:4]))
+                            for w, n in captions)
+        check("lost and restored context: the notice in view while lost, then the native frame "
+              "with its captions", lost and shown[0] and shown[2] and not shown[1] and
+              share >= 0.99 and same_captions, "notice/reload/in view %s; %.2f%% equal, "
+              "captions %s" % (shown, 100 * share, captions))
+
+        # Lost while Up is held: the loop and the keys go on, and the picture comes back turned.
+        start_angle = root_angle(picture)
+        lost_at = []
+        held = held_frames(b, lambda: (lost_at.append(b.evaluate(LOSE)), b.key_down("ArrowUp")),
+                           lambda: b.key_up("ArrowUp"), VK_UP, 0.4,
+                           lambda: b.key_down("ArrowUp", repeat=True))
+        still_lost = b.evaluate("document.getElementById('canvas').getContext('webgl')"
+                                ".isContextLost()")
+        b.evaluate("window.loseContextExtension.restoreContext()")
+        b.wait_for("document.getElementById('context-notice').hidden", timeout=10)
+        wait_frames(b, 3)
+        picture = resample(device_picture(b))
+        turned = nearest_turn(angle_difference(root_angle(picture), start_angle), 2 * held)
+        # The scene turns its cubes as well as their places, so no turned copy of the native
+        # frame stands for it; the whole picture is back when its cubes are.
+        cubes, native_cubes = red_pixels(picture), red_pixels(reference)
+        check("restored after a loss with Up held: drawn again, turned by the frames held",
+              lost_at == [True] and still_lost and 0 < held < 60 and
+              abs(turned - 2 * held) <= 5 and abs(cubes - native_cubes) <= 0.2 * native_cubes,
+              "%.1f degrees over %d frames held; %d red pixels, native %d"
+              % (turned, held, cubes, native_cubes))
+        noise = [m["text"] for m in b.console_messages() if m["level"] in ("error", "warning")
+                 and "CONTEXT_LOST" not in m["text"]]
+        check("restored context: no console errors or warnings beyond the loss notice",
+              not noise, noise[:3])
+
+        b.evaluate(LOSE)
+        time.sleep(1.0)
+        early = notice_state(b)
+        b.wait_for("!document.querySelector('#context-notice .reload').hidden", timeout=10)
+        late = notice_state(b)
+        before = frames(b)
+        time.sleep(0.3)
+        check("lost for good: the notice, after a few seconds the offer to reload; frames go on",
+              early[0] and not early[1] and late[0] and late[1] and late[2] and
+              frames(b) > before, "after 1 s %s, later %s" % (early, late))
+
+
+# ---- loading and failures -----------------------------------------------------------------------
+
+def in_view(b, selector):
+    return b.evaluate("""(e => !!e && (r => r.width > 0 && r.top >= 0 && r.left >= 0 &&
+        r.bottom <= innerHeight && r.right <= innerWidth)(e.getBoundingClientRect()))
+        (document.querySelector(%r))""" % selector)
+
+
+def loading(build):
+    with Browser(serve_dir=build) as b:
+        b.send("Network.enable")
+        # About a slow mobile link: 400 kbit/s down, 150 ms round trips.
+        b.send("Network.emulateNetworkConditions", offline=False, latency=150,
+               downloadThroughput=50000, uploadThroughput=20000)
+        b.open(b.url("index.html"), timeout=60)
+        seen = []
+        while len(seen) < 400:
+            # One look at a time: the notice may go between two.
+            state = b.evaluate("""(s => s ? [document.getElementById('status-text').textContent,
+                document.getElementById('progress').value, (r => r.width > 0 && r.top >= 0 &&
+                r.bottom <= innerHeight && r.right <= innerWidth)(s.querySelector('p')
+                .getBoundingClientRect())] : null)(document.getElementById('status'))""")
+            if state is None:
+                break
+            seen.append(state)
+            time.sleep(0.05)
+        progressed = [s for s in seen if s[1] and 0 < s[1]]
+        check("slow link: the loading notice is in view with the download's progress",
+              len(seen) > 5 and all(s[2] for s in seen) and len({s[1] for s in progressed}) >= 3
+              and "kB" in progressed[-1][0], "%d looks, %d with progress, last %r" % (
+                  len(seen), len(progressed), seen[-1] if seen else None))
+        b.send("Network.emulateNetworkConditions", offline=False, latency=0,
+               downloadThroughput=-1, uploadThroughput=-1)
+        b.wait_for("(Module.framesPresented || 0) > 0", timeout=60)
+
+
+def failures(build):
+    site = tempfile.mkdtemp(prefix="skorvane-device-test-")
+    try:
+        for name in ("index.html", "skorvane.js", "skorvane.svg"):
+            shutil.copy(os.path.join(build, name), site)
+        with Browser(serve_dir=site) as b:
+            b.open(b.url("index.html"))
+            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
+                              timeout=20)
+            time.sleep(0.5)
+            page = b.evaluate("document.body.innerText")
+            count = b.evaluate("document.querySelectorAll('#ended').length")
+            check(".wasm missing: one plain message in view, exit code 'abort'",
+                  count == 1 and in_view(b, "#ended") and "missing" in text and
+                  "404" in text and "ASSERTIONS" not in page and "Aborted" not in page and
+                  "Loading" not in page and b.evaluate("document.body.dataset.exitCode") ==
+                  "abort", "%d notices: %r" % (count, text))
+
+            b.send("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly;")
+            b.open(b.url("index.html"))
+            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
+                              timeout=20)
+            errors = [m["text"] for m in b.console_messages()
+                      if m["source"] == "exception" and "WebAssembly" in m["text"]]
+            check("no WebAssembly: one plain message in view, no script errors",
+                  in_view(b, "#ended") and "WebAssembly" in text and not errors and
+                  b.evaluate("document.body.dataset.exitCode") == "abort",
+                  "%r, errors %s" % (text, errors[:2]))
+    finally:
+        shutil.rmtree(site, ignore_errors=True)
+
+
+# ---- focus --------------------------------------------------------------------------------------
+
+def focus(build):
+    with Browser(serve_dir=build) as b:
+        b.open(b.url("index.html"))
+        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        check("on load the demo has the keys without the page scrolling",
+              b.evaluate("[document.activeElement.id, window.scrollY]") == ["canvas", 0])
+        b.key_down("ArrowUp")
+        wait_frames(b, 3)
+        held = keys_down(b)
+        # A click elsewhere on the page takes the focus from the demo; Up is let go there.
+        b.evaluate("(h => { h.tabIndex = -1; h.focus({preventScroll: true}); })"
+                   "(document.getElementById('help'))")
+        wait_frames(b, 3)
+        first = root_angle(resample(device_picture(b)))
+        wait_frames(b, 10)
+        second = root_angle(resample(device_picture(b)))
+        b.key_up("ArrowUp")
+        check("a key held when the demo loses the focus is let go",
+              held == [VK_UP] and keys_down(b) == [] and abs(angle_difference(second, first))
+              < 0.5, "held %s, then %s; turned %.1f after the focus left" % (
+                  held, keys_down(b), angle_difference(second, first)))
+        b.evaluate("document.body.style.minHeight = '300vh'; document.activeElement.blur(); "
+                   "window.scrollTo(0, 0)")
+        b.press(" ")
+        try:
+            scrolled = b.wait_for("window.scrollY > 0 && window.scrollY", timeout=5)
+        except BrowserTimeout:
+            scrolled = 0
+        check("with the focus outside the demo, Space scrolls the page", scrolled > 0,
+              "scrollY %s" % scrolled)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
+    reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
+    with open(reference_path, "rb") as f:
+        reference = read_png(f.read())
+    for name, run in (("phone", lambda: phone(build)),
+                      ("high density", lambda: high_density(build, reference)),
+                      ("lost context", lambda: lost_context(build, reference)),
+                      ("loading", lambda: loading(build)),
+                      ("failures", lambda: failures(build)),
+                      ("focus", lambda: focus(build))):
+        try:
+            run()
+        except BrowserError as error:
+            check("the %s session ran to its end" % name, False, error)
+    failed = results.count(False)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
