@@ -13,26 +13,29 @@
 
 namespace webgl {
 
-State gl;
-float deviceScale[2] = {1, 1};
+Subset subset;
+
+DrawResources& gpu() {
+    return subset.gpu;
+}
 
 void deviceViewport(int viewport[4]) {
-    const auto* v = gl.viewport;
+    const auto* v = subset.gl.viewport;
     const auto device = [](int value, float scale) {
         return static_cast<int>(std::lround(static_cast<float>(value) * scale));
     };
-    viewport[0] = device(v[0], deviceScale[0]);
-    viewport[1] = device(v[1], deviceScale[1]);
-    viewport[2] = device(v[0] + v[2], deviceScale[0]) - viewport[0];
-    viewport[3] = device(v[1] + v[3], deviceScale[1]) - viewport[1];
+    viewport[0] = device(v[0], subset.deviceScale[0]);
+    viewport[1] = device(v[1], subset.deviceScale[1]);
+    viewport[2] = device(v[0] + v[2], subset.deviceScale[0]) - viewport[0];
+    viewport[3] = device(v[1] + v[3], subset.deviceScale[1]) - viewport[1];
 }
 
 namespace {
 
-std::string attachFailure;
-
 std::vector<Matrix>& currentStack() {
-    return gl.stacks[gl.matrixMode == GL_MODELVIEW ? 0 : gl.matrixMode == GL_PROJECTION ? 1 : 2];
+    return subset.gl.stacks[subset.gl.matrixMode == GL_MODELVIEW    ? 0
+                            : subset.gl.matrixMode == GL_PROJECTION ? 1
+                                                                    : 2];
 }
 
 void multiply(const Matrix& factor) {
@@ -44,17 +47,14 @@ void multiply(const Matrix& factor) {
 void setCapability(GLenum cap, bool enabled) {
     switch (cap) {
     case GL_DEPTH_TEST:
-        gl.depthTest = enabled;
+        subset.gl.depthTest = enabled;
         break;
     // No texture image is ever specified: in GL 1.1 texturing with an incomplete texture is as if
-    // it were disabled, so the switch is kept and changes nothing.
+    // it were disabled. No blend function is ever set: with GL's default GL_ONE, GL_ZERO blending
+    // replaces the destination exactly as no blending does. Both switches are accepted and change
+    // nothing, so they are not kept.
     case GL_TEXTURE_2D:
-        gl.texture2d = enabled;
-        break;
-    // No blend function is ever set: with GL's default GL_ONE, GL_ZERO blending replaces the
-    // destination exactly as no blending does, so the switch is kept and changes nothing.
     case GL_BLEND:
-        gl.blend = enabled;
         break;
     default:
         raise(GL_INVALID_ENUM);
@@ -68,17 +68,17 @@ void setCapability(GLenum cap, bool enabled) {
 using namespace webgl;
 
 bool webGlAttach() {
-    gl = State{}; // every GL state at its initial value, no display lists
-    if (!webgl::attachDraw(attachFailure)) {
+    subset.gl = State{}; // every GL state at its initial value, no display lists
+    if (!webgl::attachDraw(subset.attachFailure)) {
         return false;
     }
     int device[4];
     webgl::canvasViewport(device);
     for (int i = 0; i < 4; ++i) {
-        gl.viewport[i] =
-            static_cast<int>(std::lround(static_cast<float>(device[i]) / deviceScale[i % 2]));
+        subset.gl.viewport[i] = static_cast<int>(
+            std::lround(static_cast<float>(device[i]) / subset.deviceScale[i % 2]));
     }
-    gl.live = true;
+    subset.gl.live = true;
     return true;
 }
 
@@ -87,9 +87,9 @@ void webGlSetDeviceScale(float x, float y) {
         return;
     }
     webgl::flush(); // what is batched was placed at the old scale
-    deviceScale[0] = x;
-    deviceScale[1] = y;
-    if (gl.live) {
+    subset.deviceScale[0] = x;
+    subset.deviceScale[1] = y;
+    if (subset.gl.live) {
         int device[4];
         webgl::deviceViewport(device);
         webgl::setViewport(device[0], device[1], device[2], device[3]);
@@ -101,7 +101,7 @@ void webGlContextLost() {
 }
 
 void webGlContextRestored() {
-    if (!gl.live || !webgl::attachDraw(attachFailure)) {
+    if (!subset.gl.live || !webgl::attachDraw(subset.attachFailure)) {
         return;
     }
     int device[4];
@@ -110,18 +110,18 @@ void webGlContextRestored() {
 }
 
 const char* webGlFailure() {
-    return attachFailure.c_str();
+    return subset.attachFailure.c_str();
 }
 
 void webGlDetach() {
-    if (gl.live) {
+    if (subset.gl.live) {
         webgl::detachDraw();
     }
-    gl = State{};
+    subset.gl = State{};
 }
 
 void webGlFlush() {
-    if (gl.live) {
+    if (subset.gl.live) {
         webgl::flush();
     }
 }
@@ -134,8 +134,8 @@ GLenum glGetError() {
     if (!executeUnlisted()) {
         return GL_NO_ERROR;
     }
-    const GLenum error = gl.error;
-    gl.error = GL_NO_ERROR;
+    const GLenum error = subset.gl.error;
+    subset.gl.error = GL_NO_ERROR;
     return error;
 }
 
@@ -154,7 +154,7 @@ const GLubyte* glGetString(GLenum name) {
     case GL_VERSION:
         value = "1.1 Skorvane WebGL";
         break;
-    case GL_EXTENSIONS: // none, so no WGL_EXT_swap_control: the browser paces the frames
+    case GL_EXTENSIONS: // GL's own extensions: none (swap control is WGL's, offered by the layer)
         value = "";
         break;
     default:
@@ -172,8 +172,8 @@ void glPixelStorei(GLenum name, GLint value) {
         raise(GL_INVALID_ENUM);
     } else if (value != 1 && value != 2 && value != 4 && value != 8) {
         raise(GL_INVALID_VALUE);
-    } else {
-        (name == GL_UNPACK_ALIGNMENT ? gl.unpackAlignment : gl.packAlignment) = value;
+    } else if (name == GL_UNPACK_ALIGNMENT) {
+        subset.gl.unpackAlignment = value;
     }
 }
 
@@ -184,7 +184,7 @@ void glMatrixMode(GLenum mode) {
         return;
     }
     if (mode == GL_MODELVIEW || mode == GL_PROJECTION || mode == GL_TEXTURE) {
-        gl.matrixMode = mode;
+        subset.gl.matrixMode = mode;
     } else {
         raise(GL_INVALID_ENUM);
     }
@@ -201,7 +201,7 @@ void glPushMatrix() {
         return;
     }
     auto& stack = currentStack();
-    if (stack.size() >= stackDepths[&stack - gl.stacks]) {
+    if (stack.size() >= stackDepths[&stack - subset.gl.stacks]) {
         raise(GL_STACK_OVERFLOW);
     } else {
         stack.push_back(stack.back());
@@ -262,7 +262,7 @@ void glViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
         return;
     }
     const int viewport[4] = {x, y, width, height};
-    std::copy(viewport, viewport + 4, gl.viewport);
+    std::copy(viewport, viewport + 4, subset.gl.viewport);
     int device[4];
     webgl::deviceViewport(device);
     webgl::setViewport(device[0], device[1], device[2], device[3]);
@@ -289,7 +289,7 @@ void glDepthFunc(GLenum func) {
     if (func < GL_NEVER || func > GL_ALWAYS) {
         raise(GL_INVALID_ENUM);
     } else {
-        gl.depthFunc = func;
+        subset.gl.depthFunc = func;
     }
 }
 
@@ -300,7 +300,7 @@ void glShadeModel(GLenum mode) {
     if (mode != GL_FLAT && mode != GL_SMOOTH) {
         raise(GL_INVALID_ENUM);
     } else {
-        gl.shadeModel = mode;
+        subset.gl.shadeModel = mode;
     }
 }
 
@@ -324,7 +324,7 @@ void glLineWidth(GLfloat width) {
     if (width <= 0) {
         raise(GL_INVALID_VALUE);
     } else {
-        gl.lineWidth = width;
+        subset.gl.lineWidth = width;
     }
 }
 
@@ -332,14 +332,14 @@ void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
     if (execute([=] { glClearColor(r, g, b, a); })) {
         const float colour[4] = {r, g, b, a};
         for (int i = 0; i < 4; ++i) {
-            gl.clearColour[i] = std::min(1.0f, std::max(0.0f, colour[i]));
+            subset.gl.clearColour[i] = std::min(1.0f, std::max(0.0f, colour[i]));
         }
     }
 }
 
 void glClearDepth(GLclampd depth) {
     if (execute([=] { glClearDepth(depth); })) {
-        gl.clearDepth = static_cast<float>(std::min(1.0, std::max(0.0, depth)));
+        subset.gl.clearDepth = static_cast<float>(std::min(1.0, std::max(0.0, depth)));
     }
 }
 
@@ -352,7 +352,8 @@ void glClear(GLbitfield mask) {
         raise(GL_INVALID_VALUE);
         return;
     }
-    webgl::clear(mask, gl.clearColour, gl.clearDepth); // there is no accumulation buffer
+    webgl::clear(mask, subset.gl.clearColour,
+                 subset.gl.clearDepth); // there is no accumulation buffer
 }
 
 } // extern "C"

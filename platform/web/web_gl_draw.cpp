@@ -58,29 +58,6 @@ void main() {
     gl_FragColor = fragmentColour;
 })";
 
-// A stretch of the batch drawn with one program and fragment state.
-struct Run {
-    int first;
-    int count;
-    FragmentState state;
-    bool bitmap;
-};
-
-struct Resources {
-    GLuint geometryProgram = 0;
-    GLuint bitmapProgram = 0;
-    GLuint buffer = 0;
-    GLuint atlas = 0;
-    std::vector<Vertex> batch;
-    std::vector<Run> runs;
-    unsigned atlasGeneration = 0;
-    int shelfX = 0; // the atlas fills shelf by shelf, left to right, bottom to top
-    int shelfY = 0;
-    int shelfHeight = 0;
-};
-
-Resources gpu;
-
 std::string infoLog(GLuint object, bool isProgram) {
     const auto getParameter = isProgram ? emscripten_glGetProgramiv : emscripten_glGetShaderiv;
     const auto getLog = isProgram ? emscripten_glGetProgramInfoLog : emscripten_glGetShaderInfoLog;
@@ -142,8 +119,8 @@ void bindAttribute(Attribute attribute, GLint size, size_t offset) {
 }
 
 void resetAtlas() {
-    ++gpu.atlasGeneration; // every image must be uploaded again
-    gpu.shelfX = gpu.shelfY = gpu.shelfHeight = 0;
+    ++gpu().atlasGeneration; // every image must be uploaded again
+    gpu().shelfX = gpu().shelfY = gpu().shelfHeight = 0;
 }
 
 } // namespace
@@ -153,16 +130,16 @@ bool attachDraw(std::string& failure) {
     while (emscripten_glGetError() != GL_NO_ERROR) {
         // errors left from earlier use of the context are not this attach's
     }
-    gpu.geometryProgram = linkProgram(geometrySource, failure);
-    gpu.bitmapProgram = gpu.geometryProgram ? linkProgram(bitmapSource, failure) : 0;
-    if (gpu.bitmapProgram == 0) {
+    gpu().geometryProgram = linkProgram(geometrySource, failure);
+    gpu().bitmapProgram = gpu().geometryProgram ? linkProgram(bitmapSource, failure) : 0;
+    if (gpu().bitmapProgram == 0) {
         detachDraw();
         return false;
     }
-    emscripten_glGenBuffers(1, &gpu.buffer);
-    emscripten_glGenTextures(1, &gpu.atlas);
+    emscripten_glGenBuffers(1, &gpu().buffer);
+    emscripten_glGenTextures(1, &gpu().atlas);
     emscripten_glActiveTexture(GL_TEXTURE0);
-    emscripten_glBindTexture(GL_TEXTURE_2D, gpu.atlas);
+    emscripten_glBindTexture(GL_TEXTURE_2D, gpu().atlas);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -170,10 +147,10 @@ bool attachDraw(std::string& failure) {
     emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, atlasWidth, atlasHeight, 0, GL_ALPHA,
                             GL_UNSIGNED_BYTE, nullptr);
-    emscripten_glUseProgram(gpu.bitmapProgram);
-    emscripten_glUniform1i(emscripten_glGetUniformLocation(gpu.bitmapProgram, "bitmaps"), 0);
-    gpu.batch.clear();
-    gpu.runs.clear();
+    emscripten_glUseProgram(gpu().bitmapProgram);
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(gpu().bitmapProgram, "bitmaps"), 0);
+    gpu().batch.clear();
+    gpu().runs.clear();
     resetAtlas();
     if (emscripten_glGetError() != GL_NO_ERROR) {
         failure = "WebGL refused to create the buffers";
@@ -184,47 +161,48 @@ bool attachDraw(std::string& failure) {
 }
 
 void detachDraw() {
-    emscripten_glDeleteProgram(gpu.geometryProgram); // deleting 0 does nothing
-    emscripten_glDeleteProgram(gpu.bitmapProgram);
-    emscripten_glDeleteBuffers(1, &gpu.buffer);
-    emscripten_glDeleteTextures(1, &gpu.atlas);
-    gpu.geometryProgram = gpu.bitmapProgram = gpu.buffer = gpu.atlas = 0;
-    gpu.batch.clear();
-    gpu.runs.clear();
+    emscripten_glDeleteProgram(gpu().geometryProgram); // deleting 0 does nothing
+    emscripten_glDeleteProgram(gpu().bitmapProgram);
+    emscripten_glDeleteBuffers(1, &gpu().buffer);
+    emscripten_glDeleteTextures(1, &gpu().atlas);
+    gpu().geometryProgram = gpu().bitmapProgram = gpu().buffer = gpu().atlas = 0;
+    gpu().batch.clear();
+    gpu().runs.clear();
 }
 
 void loseDraw() {
-    gpu.geometryProgram = gpu.bitmapProgram = gpu.buffer = gpu.atlas = 0;
-    gpu.batch.clear();
-    gpu.runs.clear();
+    gpu().geometryProgram = gpu().bitmapProgram = gpu().buffer = gpu().atlas = 0;
+    gpu().batch.clear();
+    gpu().runs.clear();
 }
 
 void drawTriangles(const Vertex* vertices, int count, FragmentState state, bool bitmap) {
-    if (gpu.bitmapProgram == 0 || count <= 0) {
+    if (gpu().bitmapProgram == 0 || count <= 0) {
         return;
     }
-    if (gpu.runs.empty() || !(gpu.runs.back().state == state) || gpu.runs.back().bitmap != bitmap) {
-        gpu.runs.push_back({static_cast<int>(gpu.batch.size()), 0, state, bitmap});
+    if (gpu().runs.empty() || !(gpu().runs.back().state == state) ||
+        gpu().runs.back().bitmap != bitmap) {
+        gpu().runs.push_back({static_cast<int>(gpu().batch.size()), 0, state, bitmap});
     }
-    gpu.runs.back().count += count;
-    gpu.batch.insert(gpu.batch.end(), vertices, vertices + count);
+    gpu().runs.back().count += count;
+    gpu().batch.insert(gpu().batch.end(), vertices, vertices + count);
 }
 
 void flush() {
-    if (gpu.batch.empty()) {
+    if (gpu().batch.empty()) {
         return;
     }
     emscripten_glActiveTexture(GL_TEXTURE0);
-    emscripten_glBindTexture(GL_TEXTURE_2D, gpu.atlas);
-    emscripten_glBindBuffer(GL_ARRAY_BUFFER, gpu.buffer);
+    emscripten_glBindTexture(GL_TEXTURE_2D, gpu().atlas);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, gpu().buffer);
     emscripten_glBufferData(GL_ARRAY_BUFFER,
-                            static_cast<GLsizeiptr>(gpu.batch.size() * sizeof(Vertex)),
-                            gpu.batch.data(), GL_STREAM_DRAW);
+                            static_cast<GLsizeiptr>(gpu().batch.size() * sizeof(Vertex)),
+                            gpu().batch.data(), GL_STREAM_DRAW);
     bindAttribute(positionAttribute, 4, offsetof(Vertex, position));
     bindAttribute(colourAttribute, 4, offsetof(Vertex, colour));
     bindAttribute(bitmapAttribute, 2, offsetof(Vertex, bitmap));
-    for (const Run& run : gpu.runs) {
-        emscripten_glUseProgram(run.bitmap ? gpu.bitmapProgram : gpu.geometryProgram);
+    for (const Run& run : gpu().runs) {
+        emscripten_glUseProgram(run.bitmap ? gpu().bitmapProgram : gpu().geometryProgram);
         if (run.state.depthTest) {
             emscripten_glEnable(GL_DEPTH_TEST);
             emscripten_glDepthFunc(run.state.depthFunc);
@@ -233,34 +211,34 @@ void flush() {
         }
         emscripten_glDrawArrays(GL_TRIANGLES, run.first, run.count);
     }
-    gpu.batch.clear();
-    gpu.runs.clear();
+    gpu().batch.clear();
+    gpu().runs.clear();
 }
 
 bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1) {
-    if (gpu.bitmapProgram == 0 || image.width > atlasWidth || image.height > atlasHeight) {
+    if (gpu().bitmapProgram == 0 || image.width > atlasWidth || image.height > atlasHeight) {
         return false;
     }
-    if (image.atlasGeneration != gpu.atlasGeneration) {
-        if (gpu.shelfX + image.width > atlasWidth) { // next shelf, one pixel apart
-            gpu.shelfX = 0;
-            gpu.shelfY += gpu.shelfHeight + 1;
-            gpu.shelfHeight = 0;
+    if (image.atlasGeneration != gpu().atlasGeneration) {
+        if (gpu().shelfX + image.width > atlasWidth) { // next shelf, one pixel apart
+            gpu().shelfX = 0;
+            gpu().shelfY += gpu().shelfHeight + 1;
+            gpu().shelfHeight = 0;
         }
-        if (gpu.shelfY + image.height > atlasHeight) { // full: draw what uses it, then start over
+        if (gpu().shelfY + image.height > atlasHeight) { // full: draw what uses it, then start over
             flush();
             resetAtlas();
         }
         emscripten_glActiveTexture(GL_TEXTURE0);
-        emscripten_glBindTexture(GL_TEXTURE_2D, gpu.atlas);
+        emscripten_glBindTexture(GL_TEXTURE_2D, gpu().atlas);
         emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        emscripten_glTexSubImage2D(GL_TEXTURE_2D, 0, gpu.shelfX, gpu.shelfY, image.width,
+        emscripten_glTexSubImage2D(GL_TEXTURE_2D, 0, gpu().shelfX, gpu().shelfY, image.width,
                                    image.height, GL_ALPHA, GL_UNSIGNED_BYTE, image.pixels.data());
-        image.atlasGeneration = gpu.atlasGeneration;
-        image.atlasX = gpu.shelfX;
-        image.atlasY = gpu.shelfY;
-        gpu.shelfX += image.width + 1;
-        gpu.shelfHeight = std::max(gpu.shelfHeight, image.height);
+        image.atlasGeneration = gpu().atlasGeneration;
+        image.atlasX = gpu().shelfX;
+        image.atlasY = gpu().shelfY;
+        gpu().shelfX += image.width + 1;
+        gpu().shelfHeight = std::max(gpu().shelfHeight, image.height);
     }
     s0 = static_cast<float>(image.atlasX) / atlasWidth;
     t0 = static_cast<float>(image.atlasY) / atlasHeight;
@@ -271,7 +249,7 @@ bool placeBitmap(BitmapImage& image, float& s0, float& t0, float& s1, float& t1)
 
 void clear(unsigned mask, const float colour[4], float depth) {
     flush();
-    if (gpu.bitmapProgram == 0) {
+    if (gpu().bitmapProgram == 0) {
         return; // no context to clear
     }
     emscripten_glClearColor(colour[0], colour[1], colour[2], colour[3]);
@@ -281,7 +259,7 @@ void clear(unsigned mask, const float colour[4], float depth) {
 
 void setViewport(int x, int y, int width, int height) {
     flush();
-    if (gpu.bitmapProgram == 0) {
+    if (gpu().bitmapProgram == 0) {
         return;
     }
     emscripten_glViewport(x, y, width, height);

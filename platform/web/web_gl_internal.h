@@ -24,6 +24,32 @@ struct FragmentState {
     }
 };
 
+// A stretch of the batch drawn with one program and fragment state.
+struct Run {
+    int first;
+    int count;
+    FragmentState state;
+    bool bitmap;
+};
+
+// The WebGL objects the subset draws with (names as WebGL gives them), the batch not yet drawn,
+// and where the atlas is filled to. Part of the subset's one record (web_gl_state.h);
+// web_gl_draw.cpp reaches it through gpu().
+struct DrawResources {
+    unsigned geometryProgram = 0;
+    unsigned bitmapProgram = 0;
+    unsigned buffer = 0;
+    unsigned atlas = 0;
+    std::vector<Vertex> batch;
+    std::vector<Run> runs;
+    unsigned atlasGeneration = 0;
+    int shelfX = 0; // the atlas fills shelf by shelf, left to right, bottom to top
+    int shelfY = 0;
+    int shelfHeight = 0;
+};
+
+DrawResources& gpu();
+
 // A glBitmap image unpacked to one byte per pixel (0 or 255), bottom row first. Its place in the
 // atlas is remembered here and holds while `atlasGeneration` is the atlas's current one.
 struct BitmapImage {

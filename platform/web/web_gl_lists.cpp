@@ -17,20 +17,20 @@ constexpr size_t attribStackDepth = 16;
 
 // The names are shared, not copied, by the replays a display list keeps.
 void callLists(const std::shared_ptr<const std::vector<GLubyte>>& offsets) {
-    if (!execute([=] { callLists(offsets); }) || gl.playing >= maxListNesting) {
+    if (!execute([=] { callLists(offsets); }) || subset.gl.playing >= maxListNesting) {
         return;
     }
-    const GLuint base = gl.listBase; // as Mesa: the base at the time of the call
-    ++gl.playing;
+    const GLuint base = subset.gl.listBase; // as Mesa: the base at the time of the call
+    ++subset.gl.playing;
     for (GLubyte offset : *offsets) {
-        const auto list = gl.lists.find(base + offset);
-        if (list != gl.lists.end()) {
-            for (const auto& command : list->second) { // no listable command changes gl.lists
+        const auto list = subset.gl.lists.find(base + offset);
+        if (list != subset.gl.lists.end()) {
+            for (const auto& command : list->second) { // no listable command changes the lists
                 command();
             }
         }
     }
-    --gl.playing;
+    --subset.gl.playing;
 }
 
 } // namespace
@@ -52,12 +52,13 @@ GLuint glGenLists(GLsizei range) {
     }
     const auto count = static_cast<GLuint>(range);
     GLuint base = 1; // the first run of `range` unused names
-    for (auto used = gl.lists.lower_bound(base);
-         used != gl.lists.end() && used->first < base + count; used = gl.lists.lower_bound(base)) {
+    for (auto used = subset.gl.lists.lower_bound(base);
+         used != subset.gl.lists.end() && used->first < base + count;
+         used = subset.gl.lists.lower_bound(base)) {
         base = used->first + 1;
     }
     for (GLuint name = base; name < base + count; ++name) {
-        gl.lists[name]; // used from now on, empty until defined
+        subset.gl.lists[name]; // used from now on, empty until defined
     }
     return base;
 }
@@ -70,9 +71,9 @@ void glDeleteLists(GLuint list, GLsizei range) {
         raise(GL_INVALID_VALUE);
         return;
     }
-    for (auto named = gl.lists.lower_bound(list);
-         named != gl.lists.end() && named->first - list < static_cast<GLuint>(range);) {
-        named = gl.lists.erase(named);
+    for (auto named = subset.gl.lists.lower_bound(list);
+         named != subset.gl.lists.end() && named->first - list < static_cast<GLuint>(range);) {
+        named = subset.gl.lists.erase(named);
     }
 }
 
@@ -84,12 +85,12 @@ void glNewList(GLuint list, GLenum mode) {
         raise(GL_INVALID_VALUE);
     } else if (mode != GL_COMPILE && mode != GL_COMPILE_AND_EXECUTE) {
         raise(GL_INVALID_ENUM);
-    } else if (gl.compileMode != 0) {
+    } else if (subset.gl.compileMode != 0) {
         raise(GL_INVALID_OPERATION);
     } else {
-        gl.compilingName = list;
-        gl.compileMode = mode;
-        gl.compiling.clear();
+        subset.gl.compilingName = list;
+        subset.gl.compileMode = mode;
+        subset.gl.compiling.clear();
     }
 }
 
@@ -97,23 +98,24 @@ void glEndList() {
     if (!executeUnlisted()) {
         return;
     }
-    if (gl.compileMode == 0) {
+    if (subset.gl.compileMode == 0) {
         raise(GL_INVALID_OPERATION);
         return;
     }
-    gl.lists[gl.compilingName] = std::move(gl.compiling); // the old list is replaced only now
-    gl.compiling.clear();
-    gl.compileMode = 0;
+    subset.gl.lists[subset.gl.compilingName] =
+        std::move(subset.gl.compiling); // the old list is replaced only now
+    subset.gl.compiling.clear();
+    subset.gl.compileMode = 0;
 }
 
 void glListBase(GLuint base) {
     if (execute([=] { glListBase(base); })) {
-        gl.listBase = base;
+        subset.gl.listBase = base;
     }
 }
 
 void glCallLists(GLsizei n, GLenum type, const GLvoid* lists) {
-    if (!gl.live) {
+    if (!subset.gl.live) {
         return;
     }
     if (n < 0) {
@@ -130,10 +132,10 @@ void glPushAttrib(GLbitfield mask) {
     if (!execute([=] { glPushAttrib(mask); })) {
         return;
     }
-    if (gl.attribStack.size() >= attribStackDepth) {
+    if (subset.gl.attribStack.size() >= attribStackDepth) {
         raise(GL_STACK_OVERFLOW);
     } else {
-        gl.attribStack.emplace_back(mask, gl.listBase);
+        subset.gl.attribStack.emplace_back(mask, subset.gl.listBase);
     }
 }
 
@@ -141,14 +143,14 @@ void glPopAttrib() {
     if (!execute([] { glPopAttrib(); })) {
         return;
     }
-    if (gl.attribStack.empty()) {
+    if (subset.gl.attribStack.empty()) {
         raise(GL_STACK_UNDERFLOW);
         return;
     }
-    if (gl.attribStack.back().first & GL_LIST_BIT) {
-        gl.listBase = gl.attribStack.back().second;
+    if (subset.gl.attribStack.back().first & GL_LIST_BIT) {
+        subset.gl.listBase = subset.gl.attribStack.back().second;
     }
-    gl.attribStack.pop_back();
+    subset.gl.attribStack.pop_back();
 }
 
 } // extern "C"

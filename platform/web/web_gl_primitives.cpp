@@ -21,11 +21,15 @@ namespace {
 
 // Window coordinates to normalised device coordinates; false for an empty viewport.
 bool windowToDevice(float x, float y, float& deviceX, float& deviceY) {
-    if (gl.viewport[2] <= 0 || gl.viewport[3] <= 0) {
+    if (subset.gl.viewport[2] <= 0 || subset.gl.viewport[3] <= 0) {
         return false;
     }
-    deviceX = (x - static_cast<float>(gl.viewport[0])) * 2 / static_cast<float>(gl.viewport[2]) - 1;
-    deviceY = (y - static_cast<float>(gl.viewport[1])) * 2 / static_cast<float>(gl.viewport[3]) - 1;
+    deviceX = (x - static_cast<float>(subset.gl.viewport[0])) * 2 /
+                  static_cast<float>(subset.gl.viewport[2]) -
+              1;
+    deviceY = (y - static_cast<float>(subset.gl.viewport[1])) * 2 /
+                  static_cast<float>(subset.gl.viewport[3]) -
+              1;
     return true;
 }
 
@@ -45,8 +49,8 @@ Vertex mix(const Vertex& a, const Vertex& b, float t) {
 }
 
 void emitQuad() {
-    Vertex* v = gl.pending.data();
-    if (gl.shadeModel == GL_FLAT) { // the last vertex of a quad gives the colour
+    Vertex* v = subset.gl.pending.data();
+    if (subset.gl.shadeModel == GL_FLAT) { // the last vertex of a quad gives the colour
         for (int i = 0; i < 3; ++i) {
             std::copy(v[3].colour, v[3].colour + 4, v[i].colour);
         }
@@ -59,9 +63,9 @@ void emitQuad() {
 // draws only 1-pixel lines, so that parallelogram is drawn as two triangles, built in window
 // coordinates after clipping the line at the near plane (the other planes clip the triangles).
 void emitLine() {
-    Vertex a = gl.pending[0];
-    Vertex b = gl.pending[1];
-    if (gl.shadeModel == GL_FLAT) { // the second vertex of a line gives the colour
+    Vertex a = subset.gl.pending[0];
+    Vertex b = subset.gl.pending[1];
+    if (subset.gl.shadeModel == GL_FLAT) { // the second vertex of a line gives the colour
         std::copy(b.colour, b.colour + 4, a.colour);
     }
     const float nearA = a.position[2] + a.position[3]; // z >= -w in front of the near plane
@@ -74,7 +78,8 @@ void emitLine() {
     } else if (nearB < 0) {
         b = mix(b, a, nearB / (nearB - nearA));
     }
-    if (a.position[3] <= 0 || b.position[3] <= 0 || gl.viewport[2] <= 0 || gl.viewport[3] <= 0) {
+    if (a.position[3] <= 0 || b.position[3] <= 0 || subset.gl.viewport[2] <= 0 ||
+        subset.gl.viewport[3] <= 0) {
         return;
     }
     float deviceA[3], deviceB[3];
@@ -82,11 +87,11 @@ void emitLine() {
         deviceA[i] = a.position[i] / a.position[3];
         deviceB[i] = b.position[i] / b.position[3];
     }
-    const float halfWidth = static_cast<float>(gl.viewport[2]) / 2; // pixels per device unit
-    const float halfHeight = static_cast<float>(gl.viewport[3]) / 2;
+    const float halfWidth = static_cast<float>(subset.gl.viewport[2]) / 2; // pixels per device unit
+    const float halfHeight = static_cast<float>(subset.gl.viewport[3]) / 2;
     const float dx = (deviceB[0] - deviceA[0]) * halfWidth;
     const float dy = (deviceB[1] - deviceA[1]) * halfHeight;
-    const float width = std::max(1.0f, std::round(gl.lineWidth));
+    const float width = std::max(1.0f, std::round(subset.gl.lineWidth));
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     const float offsetX = xMajor ? 0 : width / 2 / halfWidth; // in device coordinates
     const float offsetY = xMajor ? width / 2 / halfHeight : 0;
@@ -129,26 +134,27 @@ std::shared_ptr<BitmapImage> unpackBitmap(GLsizei width, GLsizei height, const G
 // glBitmap with its image already unpacked (as a display list keeps it).
 void bitmap(const std::shared_ptr<BitmapImage>& image, float xOrigin, float yOrigin, float xMove,
             float yMove) {
-    if (!execute([=] { bitmap(image, xOrigin, yOrigin, xMove, yMove); }) || !gl.rasterValid) {
+    if (!execute([=] { bitmap(image, xOrigin, yOrigin, xMove, yMove); }) ||
+        !subset.gl.rasterValid) {
         return;
     }
-    const float left = std::floor(gl.raster[0] - xOrigin);
-    const float bottom = std::floor(gl.raster[1] - yOrigin);
+    const float left = std::floor(subset.gl.raster[0] - xOrigin);
+    const float bottom = std::floor(subset.gl.raster[1] - yOrigin);
     float x0, y0, x1, y1, s0, t0, s1, t1;
     if (image->width > 0 && windowToDevice(left, bottom, x0, y0) &&
         windowToDevice(left + static_cast<float>(image->width),
                        bottom + static_cast<float>(image->height), x1, y1) &&
         placeBitmap(*image, s0, t0, s1, t1)) {
-        const float z = gl.raster[2] * 2 - 1;
-        const float* c = gl.rasterColour;
+        const float z = subset.gl.raster[2] * 2 - 1;
+        const float* c = subset.gl.rasterColour;
         const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
                                    {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
                                    {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
                                    {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
         drawQuad(corners, true);
     }
-    gl.raster[0] += xMove;
-    gl.raster[1] += yMove;
+    subset.gl.raster[0] += xMove;
+    subset.gl.raster[1] += yMove;
 }
 
 // A glyph with the image last made for it and the scale it was made for.
@@ -161,12 +167,12 @@ struct Glyph {
 };
 
 void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
-    if (!execute([=] { webgl::glyph(glyph, xMove, yMove); }) || !gl.rasterValid) {
+    if (!execute([=] { webgl::glyph(glyph, xMove, yMove); }) || !subset.gl.rasterValid) {
         return;
     }
-    if (glyph->scale != deviceScale[1]) {
+    if (glyph->scale != subset.deviceScale[1]) {
         WebGlGlyphImage made;
-        glyph->rasterise(deviceScale[1], made);
+        glyph->rasterise(subset.deviceScale[1], made);
         const bool whole =
             made.width > 0 && made.height > 0 &&
             made.bits.size() >= static_cast<size_t>((made.width + 7) / 8 * made.height);
@@ -174,20 +180,20 @@ void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
                              : std::make_shared<BitmapImage>();
         glyph->xOrigin = made.xOrigin;
         glyph->yOrigin = made.yOrigin;
-        glyph->scale = deviceScale[1];
+        glyph->scale = subset.deviceScale[1];
     }
     const BitmapImage& image = *glyph->image;
     int device[4];
     deviceViewport(device);
     float s0, t0, s1, t1;
-    if (image.width > 0 && gl.viewport[2] > 0 && gl.viewport[3] > 0 && device[2] > 0 &&
-        device[3] > 0 && placeBitmap(*glyph->image, s0, t0, s1, t1)) {
+    if (image.width > 0 && subset.gl.viewport[2] > 0 && subset.gl.viewport[3] > 0 &&
+        device[2] > 0 && device[3] > 0 && placeBitmap(*glyph->image, s0, t0, s1, t1)) {
         // The raster position in device pixels; the image sits on whole device pixels from it.
         const auto toDevice = [&](int axis) {
             return static_cast<float>(device[axis]) +
-                   (gl.raster[axis] - static_cast<float>(gl.viewport[axis])) *
+                   (subset.gl.raster[axis] - static_cast<float>(subset.gl.viewport[axis])) *
                        static_cast<float>(device[axis + 2]) /
-                       static_cast<float>(gl.viewport[axis + 2]);
+                       static_cast<float>(subset.gl.viewport[axis + 2]);
         };
         const float left = std::floor(toDevice(0) - glyph->xOrigin);
         const float bottom = std::floor(toDevice(1) - glyph->yOrigin);
@@ -200,16 +206,16 @@ void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
         const float y0 = ndc(bottom, 1);
         const float x1 = ndc(left + static_cast<float>(image.width), 0);
         const float y1 = ndc(bottom + static_cast<float>(image.height), 1);
-        const float z = gl.raster[2] * 2 - 1;
-        const float* c = gl.rasterColour;
+        const float z = subset.gl.raster[2] * 2 - 1;
+        const float* c = subset.gl.rasterColour;
         const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
                                    {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
                                    {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
                                    {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
         drawQuad(corners, true);
     }
-    gl.raster[0] += xMove;
-    gl.raster[1] += yMove;
+    subset.gl.raster[0] += xMove;
+    subset.gl.raster[1] += yMove;
 }
 
 } // namespace
@@ -222,7 +228,7 @@ extern "C" {
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
     if (execute([=] { glColor4f(r, g, b, a); }, true)) {
         const float colour[4] = {r, g, b, a};
-        std::copy(colour, colour + 4, gl.colour);
+        std::copy(colour, colour + 4, subset.gl.colour);
     }
 }
 
@@ -230,18 +236,14 @@ void glColor3f(GLfloat r, GLfloat g, GLfloat b) {
     glColor4f(r, g, b, 1);
 }
 
+// Without lighting or texturing the current normal and texture coordinates change nothing that is
+// drawn, so they are accepted (and listed) but not kept.
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (execute([=] { glNormal3f(x, y, z); }, true)) {
-        const float normal[3] = {x, y, z};
-        std::copy(normal, normal + 3, gl.normal);
-    }
+    execute([=] { glNormal3f(x, y, z); }, true);
 }
 
 void glTexCoord2f(GLfloat s, GLfloat t) {
-    if (execute([=] { glTexCoord2f(s, t); }, true)) {
-        const float coordinate[4] = {s, t, 0, 1};
-        std::copy(coordinate, coordinate + 4, gl.texCoord);
-    }
+    execute([=] { glTexCoord2f(s, t); }, true);
 }
 
 void glBegin(GLenum mode) {
@@ -252,26 +254,26 @@ void glBegin(GLenum mode) {
         raise(GL_INVALID_ENUM);
         return;
     }
-    gl.inBeginEnd = true;
-    gl.primitive = mode;
-    gl.pending.clear();
-    gl.vertexTransform = projectionTimesModelview();
+    subset.gl.inBeginEnd = true;
+    subset.gl.primitive = mode;
+    subset.gl.pending.clear();
+    subset.gl.vertexTransform = projectionTimesModelview();
 }
 
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (!execute([=] { glVertex3f(x, y, z); }, true) || !gl.inBeginEnd) {
+    if (!execute([=] { glVertex3f(x, y, z); }, true) || !subset.gl.inBeginEnd) {
         return; // outside glBegin/glEnd a vertex does nothing
     }
     Vertex vertex{{}, {}, {0, 0}};
-    transform(gl.vertexTransform, x, y, z, vertex.position);
-    std::copy(gl.colour, gl.colour + 4, vertex.colour);
-    gl.pending.push_back(vertex);
-    if (gl.primitive == GL_QUADS && gl.pending.size() == 4) {
+    transform(subset.gl.vertexTransform, x, y, z, vertex.position);
+    std::copy(subset.gl.colour, subset.gl.colour + 4, vertex.colour);
+    subset.gl.pending.push_back(vertex);
+    if (subset.gl.primitive == GL_QUADS && subset.gl.pending.size() == 4) {
         emitQuad();
-        gl.pending.clear();
-    } else if (gl.primitive == GL_LINES && gl.pending.size() == 2) {
+        subset.gl.pending.clear();
+    } else if (subset.gl.primitive == GL_LINES && subset.gl.pending.size() == 2) {
         emitLine();
-        gl.pending.clear();
+        subset.gl.pending.clear();
     }
 }
 
@@ -279,12 +281,12 @@ void glEnd() {
     if (!execute([] { glEnd(); }, true)) {
         return;
     }
-    if (!gl.inBeginEnd) {
+    if (!subset.gl.inBeginEnd) {
         raise(GL_INVALID_OPERATION);
         return;
     }
-    gl.inBeginEnd = false; // an incomplete last primitive is dropped, as GL does
-    gl.pending.clear();
+    subset.gl.inBeginEnd = false; // an incomplete last primitive is dropped, as GL does
+    subset.gl.pending.clear();
 }
 
 void glRasterPos2f(GLfloat x, GLfloat y) {
@@ -294,33 +296,36 @@ void glRasterPos2f(GLfloat x, GLfloat y) {
     float clip[4];
     transform(projectionTimesModelview(), x, y, 0, clip);
     const float w = clip[3];
-    gl.rasterValid =
+    subset.gl.rasterValid =
         w > 0 && std::fabs(clip[0]) <= w && std::fabs(clip[1]) <= w && std::fabs(clip[2]) <= w;
-    std::copy(gl.colour, gl.colour + 4, gl.rasterColour);
-    if (gl.rasterValid) {
-        const auto* v = gl.viewport;
-        gl.raster[0] = static_cast<float>(v[0]) + (clip[0] / w + 1) * static_cast<float>(v[2]) / 2;
-        gl.raster[1] = static_cast<float>(v[1]) + (clip[1] / w + 1) * static_cast<float>(v[3]) / 2;
-        gl.raster[2] = (clip[2] / w + 1) / 2;
+    std::copy(subset.gl.colour, subset.gl.colour + 4, subset.gl.rasterColour);
+    if (subset.gl.rasterValid) {
+        const auto* v = subset.gl.viewport;
+        subset.gl.raster[0] =
+            static_cast<float>(v[0]) + (clip[0] / w + 1) * static_cast<float>(v[2]) / 2;
+        subset.gl.raster[1] =
+            static_cast<float>(v[1]) + (clip[1] / w + 1) * static_cast<float>(v[3]) / 2;
+        subset.gl.raster[2] = (clip[2] / w + 1) / 2;
     }
 }
 
 void glBitmap(GLsizei width, GLsizei height, GLfloat xOrigin, GLfloat yOrigin, GLfloat xMove,
               GLfloat yMove, const GLubyte* bits) {
-    if (!gl.live) {
+    if (!subset.gl.live) {
         return;
     }
     if (width < 0 || height < 0) {
         raise(GL_INVALID_VALUE);
         return;
     }
-    bitmap(unpackBitmap(width, height, bits, gl.unpackAlignment), xOrigin, yOrigin, xMove, yMove);
+    bitmap(unpackBitmap(width, height, bits, subset.gl.unpackAlignment), xOrigin, yOrigin, xMove,
+           yMove);
 }
 
 } // extern "C"
 
 void webGlGlyph(WebGlGlyphRasteriser rasterise, float xMove, float yMove) {
-    if (!gl.live) {
+    if (!subset.gl.live) {
         return;
     }
     auto made = std::make_shared<webgl::Glyph>();

@@ -54,8 +54,6 @@ struct State {
     int viewport[4] = {0, 0, 0, 0};
     // Current values and the raster position (window coordinates)
     float colour[4] = {1, 1, 1, 1};
-    float normal[3] = {0, 0, 1};
-    float texCoord[4] = {0, 0, 0, 1};
     float raster[3] = {0, 0, 0};
     float rasterColour[4] = {1, 1, 1, 1};
     bool rasterValid = true;
@@ -63,13 +61,10 @@ struct State {
     GLenum shadeModel = GL_SMOOTH;
     float lineWidth = 1;
     bool depthTest = false;
-    bool texture2d = false;
-    bool blend = false;
     GLenum depthFunc = GL_LESS;
     float clearColour[4] = {0, 0, 0, 0};
     float clearDepth = 1;
-    GLint unpackAlignment = 4;
-    GLint packAlignment = 4;
+    GLint unpackAlignment = 4; // GL_PACK_ALIGNMENT is accepted, but nothing is ever read back
     // Between glBegin and glEnd
     bool inBeginEnd = false;
     GLenum primitive = 0;
@@ -86,28 +81,36 @@ struct State {
     std::vector<std::pair<GLbitfield, GLuint>> attribStack;
 };
 
-// Device pixels per window pixel (web_gl.h, webGlSetDeviceScale); kept across attachments.
-extern float deviceScale[2];
-// gl.viewport in the backing store's device pixels.
-void deviceViewport(int viewport[4]);
+// The subset's one record: GL 1.1's state, which each webGlAttach starts afresh (no display lists),
+// and what outlives a context: the WebGL objects it draws with (made again on every attachment),
+// the device pixels per window pixel (web_gl.h, webGlSetDeviceScale) and why attaching last failed.
+struct Subset {
+    State gl;
+    DrawResources gpu;
+    float deviceScale[2] = {1, 1};
+    std::string attachFailure;
+};
 
 // Defined in web_gl.cpp; nothing reads it before main() runs.
-extern State gl; // NOLINT(bugprone-dynamic-static-initializers)
+extern Subset subset; // NOLINT(bugprone-dynamic-static-initializers)
+
+// The viewport in the backing store's device pixels.
+void deviceViewport(int viewport[4]);
 
 // GL keeps the first error until glGetError reads it.
 inline void raise(GLenum error) {
-    if (gl.error == GL_NO_ERROR) {
-        gl.error = error;
+    if (subset.gl.error == GL_NO_ERROR) {
+        subset.gl.error = error;
     }
 }
 
 // Start of a command GL does not compile into display lists: whether it runs now. Without a
 // context nothing runs; between glBegin and glEnd GL refuses most commands.
 inline bool executeUnlisted(bool allowedInBeginEnd = false) {
-    if (!gl.live) {
+    if (!subset.gl.live) {
         return false;
     }
-    if (gl.inBeginEnd && !allowedInBeginEnd) {
+    if (subset.gl.inBeginEnd && !allowedInBeginEnd) {
         raise(GL_INVALID_OPERATION);
         return false;
     }
@@ -118,9 +121,9 @@ inline bool executeUnlisted(bool allowedInBeginEnd = false) {
 // executed) `replay`, which repeats the call, is recorded into it; the command runs now unless
 // the list's mode is GL_COMPILE.
 template <class Replay> bool execute(Replay&& replay, bool allowedInBeginEnd = false) {
-    if (gl.live && gl.compileMode != 0 && gl.playing == 0) {
-        gl.compiling.emplace_back(std::forward<Replay>(replay));
-        if (gl.compileMode == GL_COMPILE) {
+    if (subset.gl.live && subset.gl.compileMode != 0 && subset.gl.playing == 0) {
+        subset.gl.compiling.emplace_back(std::forward<Replay>(replay));
+        if (subset.gl.compileMode == GL_COMPILE) {
             return false;
         }
     }
@@ -128,11 +131,11 @@ template <class Replay> bool execute(Replay&& replay, bool allowedInBeginEnd = f
 }
 
 inline Matrix projectionTimesModelview() {
-    return gl.stacks[1].back() * gl.stacks[0].back();
+    return subset.gl.stacks[1].back() * subset.gl.stacks[0].back();
 }
 
 inline FragmentState fragmentState() {
-    return {gl.depthTest, gl.depthFunc};
+    return {subset.gl.depthTest, subset.gl.depthFunc};
 }
 
 } // namespace webgl
