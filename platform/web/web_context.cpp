@@ -17,7 +17,7 @@
 
 namespace {
 
-using webplatform::state;
+using webplatform::layer;
 
 // Why the browser refused a WebGL context, as its webglcontextcreationerror event said (often
 // nothing: browsers keep the reason to themselves where it would identify the machine).
@@ -127,14 +127,14 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     makeCurrent(previous);
     auto* record = new HGLRC__;
     record->context = context;
-    state().common.contexts.push_back(record);
+    layer().common.contexts.push_back(record);
     return record;
 }
 
 BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
     if (context == nullptr) {
         makeCurrent(0);
-        state().common.currentContext = nullptr;
+        layer().common.currentContext = nullptr;
         return TRUE;
     }
     HWND__* window = windowOfDc(dc);
@@ -142,7 +142,7 @@ BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
         emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
         return FALSE;
     }
-    state().common.currentContext = context;
+    layer().common.currentContext = context;
     return TRUE;
 }
 
@@ -157,21 +157,21 @@ void win32common::destroyContext(HGLRC context) {
 }
 
 void win32common::present(HWND /*window*/) {
-    if (state().common.currentContext != nullptr) {
+    if (layer().common.currentContext != nullptr) {
         webGlFlush();
     }
-    waitForAnimationFrames(state().swapInterval);
+    waitForAnimationFrames(layer().swapInterval);
     noteHandBack();
 }
 
 BOOL win32common::setSwapInterval(int interval) {
     // Nothing is presented between animation frames, so an interval of 0 waits for one as well.
-    state().swapInterval = std::max(interval, 1);
+    layer().swapInterval = std::max(interval, 1);
     return TRUE;
 }
 
 int win32common::swapInterval() {
-    return state().swapInterval;
+    return layer().swapInterval;
 }
 
 PROC win32common::glProcAddress(LPCSTR /*name*/) {

@@ -20,7 +20,7 @@
 
 namespace {
 
-using webplatform::state;
+using webplatform::layer;
 
 constexpr int glyphBox = 64;   // pixels at scale 1; far more than a caption glyph needs
 constexpr int glyphWidth = 32; // the widest glyph kept, at scale 1

@@ -32,7 +32,7 @@ struct PageEvent {
     LPARAM keyData = 0;
 };
 
-struct State {
+struct LayerState {
     // What the calls written once for every layer keep: classes, the window, focus, the message
     // queue, the screen's DC and the fonts.
     win32common::CommonState common;
@@ -50,12 +50,12 @@ struct State {
     std::string reportedReason;
 };
 
-State& state();
+LayerState& layer();
 
-// Registers the page's event handlers and starts the record afresh; shutdown removes them and
+// Registers the page's event handlers and starts the record afresh; shutdownLayer removes them and
 // releases what the program left behind.
-void init();
-void shutdown();
+void startLayer();
+void shutdownLayer();
 
 // Why a call fails, kept in the common state; MessageBoxA shows it under its text and forgets it.
 using win32common::setFailureReason;

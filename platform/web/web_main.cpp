@@ -26,10 +26,10 @@ EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
 } // namespace
 
 int main() {
-    webplatform::init();
+    webplatform::startLayer();
     char commandLine[] = "";
     const int exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
     showEndedNotice(exitCode, webplatform::endingReason().c_str());
-    webplatform::shutdown();
+    webplatform::shutdownLayer();
     return exitCode;
 }

@@ -62,12 +62,12 @@ int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
     const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
     const std::string reason = takeFailureReason();
     if (!reason.empty()) {
-        state().reportedReason = reason; // for the page's closing notice
+        layer().reportedReason = reason; // for the page's closing notice
     }
-    state().messageBoxShowing = true;
+    layer().messageBoxShowing = true;
     const int answer =
         showMessageBox(shownCaption, shownText, reason.c_str(), (type & buttonMask) == MB_YESNO);
-    state().messageBoxShowing = false;
+    layer().messageBoxShowing = false;
     noteHandBack();
     return answer;
 }

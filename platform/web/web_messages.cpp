@@ -16,8 +16,8 @@
 namespace {
 
 using webplatform::canvasWindow;
+using webplatform::layer;
 using webplatform::PageEvent;
-using webplatform::state;
 using webplatform::virtualKey;
 
 // How long the program may poll without giving the browser a turn, and how long that turn is.
@@ -33,7 +33,7 @@ bool pageWouldAct(WPARAM key) {
 
 EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
     HWND__* window = canvasWindow();
-    if (window == nullptr || !window->visible || state().messageBoxShowing) {
+    if (window == nullptr || !window->visible || layer().messageBoxShowing) {
         return EM_FALSE; // a message box's buttons keep their keys
     }
     const WPARAM key = virtualKey(*event);
@@ -56,7 +56,7 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
         keyData |= 1u << 31;
     }
     entry.keyData = static_cast<LPARAM>(keyData);
-    state().pageEvents.push_back(entry);
+    layer().pageEvents.push_back(entry);
     webplatform::noteKey(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
     const bool shortcut = event->ctrlKey || event->metaKey;
@@ -67,7 +67,7 @@ EM_BOOL onVisibilityChange(int /*eventType*/, const EmscriptenVisibilityChangeEv
                            void* /*userData*/) {
     PageEvent entry;
     entry.kind = event->hidden ? PageEvent::hidden : PageEvent::shown;
-    state().pageEvents.push_back(entry);
+    layer().pageEvents.push_back(entry);
     return EM_FALSE;
 }
 
@@ -82,7 +82,7 @@ void translate(const PageEvent& event) {
     }
     switch (event.kind) {
     case PageEvent::key:
-        state().common.messages.posted.push_back(
+        layer().common.messages.posted.push_back(
             {window, event.message, event.virtualKey, event.keyData, messageTime(), {}});
         break;
     case PageEvent::hidden:
@@ -124,14 +124,14 @@ void stopListening() {
 }
 
 void noteHandBack() {
-    state().lastHandBack = emscripten_get_now();
+    layer().lastHandBack = emscripten_get_now();
 }
 
 void pumpPageEvents() {
     // Handlers only queue; the procedure runs here, on the program's own call path, as with SDL.
-    while (!state().pageEvents.empty()) {
-        const PageEvent event = state().pageEvents.front();
-        state().pageEvents.pop_front();
+    while (!layer().pageEvents.empty()) {
+        const PageEvent event = layer().pageEvents.front();
+        layer().pageEvents.pop_front();
         translate(event);
     }
     pumpPage();
@@ -149,12 +149,12 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, 
     if (msg == nullptr) {
         return FALSE;
     }
-    if (emscripten_get_now() - state().lastHandBack >= pollWithoutHandBackMs) {
+    if (emscripten_get_now() - layer().lastHandBack >= pollWithoutHandBackMs) {
         emscripten_sleep(handBackMs); // the page's events are handled during this turn
         noteHandBack();
     }
     pumpPageEvents();
-    return win32common::takeMessage(state().common.messages, msg, window, filterMin, filterMax,
+    return win32common::takeMessage(layer().common.messages, msg, window, filterMin, filterMax,
                                     removeMsg, messageTime())
                ? TRUE
                : FALSE;

@@ -14,8 +14,8 @@
 
 namespace {
 
+using webplatform::layer;
 using webplatform::PageEvent;
-using webplatform::state;
 
 // After this long without the context back, the page offers to reload.
 constexpr int reloadOfferMs = 4000;
@@ -191,13 +191,13 @@ void queueKey(WPARAM key, bool down) {
     entry.message = down ? WM_KEYDOWN : WM_KEYUP;
     entry.virtualKey = key;
     entry.keyData = keyData(down);
-    state().pageEvents.push_back(entry);
+    layer().pageEvents.push_back(entry);
     webplatform::noteKey(entry);
 }
 
 bool takesControls() {
     const HWND__* window = webplatform::canvasWindow();
-    return window != nullptr && window->visible && !state().messageBoxShowing;
+    return window != nullptr && window->visible && !layer().messageBoxShowing;
 }
 
 // The backing store as the page's layout wants it, and the scale from the window's pixels to it.
@@ -300,10 +300,10 @@ void noteKey(const PageEvent& event) {
 
 void pumpPage() {
     followBackingStore();
-    if (page.restorePending && state().common.currentContext != nullptr) {
+    if (page.restorePending && layer().common.currentContext != nullptr) {
         page.restorePending = false;
         const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE previous = emscripten_webgl_get_current_context();
-        emscripten_webgl_make_context_current(state().common.currentContext->context);
+        emscripten_webgl_make_context_current(layer().common.currentContext->context);
         webGlContextRestored();
         emscripten_webgl_make_context_current(previous);
     }

@@ -8,51 +8,52 @@ namespace webplatform {
 
 namespace {
 
-State layerState; // all of the layer's memory, started by init() and released by shutdown()
+LayerState layerState; // all of the layer's memory, started by startLayer() and released by
+                       // shutdownLayer()
 
 } // namespace
 
-State& state() {
+LayerState& layer() {
     return layerState;
 }
 
-void init() {
-    state() = State{};
-    state().stockFont.stock = true;
-    state().stockFont.weight = FW_BOLD; // the system font is a bold face
-    state().common.stockFont = &state().stockFont;
-    state().common.screenDc.font = &state().stockFont;
-    state().lastHandBack = emscripten_get_now();
+void startLayer() {
+    layer() = LayerState{};
+    layer().stockFont.stock = true;
+    layer().stockFont.weight = FW_BOLD; // the system font is a bold face
+    layer().common.stockFont = &layer().stockFont;
+    layer().common.screenDc.font = &layer().stockFont;
+    layer().lastHandBack = emscripten_get_now();
     listenToPage();
 }
 
-void shutdown() {
+void shutdownLayer() {
     stopListening();
     // What a program left behind (it releases everything itself) goes with the page.
-    for (HGLRC__* context : state().common.contexts) {
+    for (HGLRC__* context : layer().common.contexts) {
         emscripten_webgl_destroy_context(context->context);
         delete context;
     }
-    for (HFONT__* font : state().common.fonts) {
+    for (HFONT__* font : layer().common.fonts) {
         delete font;
     }
-    for (HWND__* window : state().common.windows) {
+    for (HWND__* window : layer().common.windows) {
         delete window;
     }
-    state() = State{};
+    layer() = LayerState{};
 }
 
 void clearFailureReason() {
-    state().common.failureReason.clear();
+    layer().common.failureReason.clear();
 }
 
 std::string endingReason() {
-    const std::string& pending = state().common.failureReason;
-    return !pending.empty() ? pending : state().reportedReason;
+    const std::string& pending = layer().common.failureReason;
+    return !pending.empty() ? pending : layer().reportedReason;
 }
 
 } // namespace webplatform
 
 win32common::CommonState& win32common::commonState() {
-    return webplatform::state().common;
+    return webplatform::layer().common;
 }

@@ -36,14 +36,14 @@ EM_JS(void, setCanvasCursorHidden, (bool hidden), {
     }
 });
 
-using webplatform::state;
+using webplatform::layer;
 
 } // namespace
 
 namespace webplatform {
 
 HWND__* canvasWindow() {
-    const auto& windows = state().common.windows;
+    const auto& windows = layer().common.windows;
     return windows.empty() ? nullptr : windows.front();
 }
 
@@ -124,7 +124,7 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
 }
 
 int WINAPI ShowCursor(BOOL show) {
-    state().cursorCounter += show ? 1 : -1;
-    setCanvasCursorHidden(state().cursorCounter < 0);
-    return state().cursorCounter;
+    layer().cursorCounter += show ? 1 : -1;
+    setCanvasCursorHidden(layer().cursorCounter < 0);
+    return layer().cursorCounter;
 }
