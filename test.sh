@@ -46,7 +46,8 @@ for picture in build/capture/start.png build/capture/spinning.gif; do
 done
 
 # The browser page: the GL subset's own checks, then the page itself in headless Chromium against
-# the native steady frame the render tests saved; and ./run.sh web leaving its screenshot.
+# the native steady frame the render tests saved and against the independent reference pictures;
+# and ./run.sh web leaving its screenshot.
 say "Building the web page (preset web) and testing it in headless Chromium"
 ensure_packages "${SKORVANE_WEB_PACKAGES[@]}" "${SKORVANE_WEB_TEST_PACKAGES[@]}"
 cmake --preset web >/dev/null
@@ -55,7 +56,8 @@ cmake -S tests/web -B build/gl-check \
     -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake >/dev/null
 cmake --build build/gl-check -j"$(nproc)"
 ctest --test-dir build/gl-check --output-on-failure
-/usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png
+/usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png \
+    build/default/tests/reference_picture
 /usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
 rm -f build/capture/web.png
 env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &

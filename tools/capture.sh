@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the real program on a virtual display, drives it as a person would and saves what its window
 # shows: a still of the first picture, numbered frames while each arrow key is held, a still after
-# each key, an animated GIF, and the exit code after Escape. The end-to-end tests read the same
+# each key, the frames presented while minimised and after, an animated GIF, and the exit code
+# after Escape. The end-to-end tests read the same
 # files, so what the README shows and what the tests check come from one tool.
 #
 # Usage: tools/capture.sh [--out DIR] [--format png|ppm] [--hold SECONDS] [--no-gif] PROGRAM [ARGS...]
@@ -79,6 +80,23 @@ for key in Up Left Right Down; do
     sleep 0.3
     next_frame "$key-released"
 done
+
+# Minimised (without a window manager an unmapped window is what a minimised one looks like) the
+# program presents nothing; mapped again it goes on. The counts are the probe's. The focus goes
+# elsewhere first, as when another application is clicked before the taskbar minimises this one:
+# losing the focus alone must not stop the drawing, so only the minimise itself can.
+xdotool windowfocus "$(xwininfo -root | awk '/Window id:/ { print $4 }')"
+sleep 0.2
+xdotool windowunmap --sync "$window"
+sleep 0.3 # a frame already under way when the unmap arrived may still be presented
+hidden_from=$(probe_presents "$probe_count")
+sleep 1
+hidden_to=$(probe_presents "$probe_count")
+echo $((hidden_to - hidden_from)) >"$out/presents-while-minimised"
+xdotool windowmap --sync "$window"
+point_at "$window"
+wait_for_presents "$probe_count" $((hidden_to + 3)) "$program_pid" 30 || true
+echo $(($(probe_presents "$probe_count") - hidden_to)) >"$out/presents-after-restore"
 
 # Held like a finger would: the program looks at Escape between messages, not at the key event.
 hold_escape_until_exit "$window" "$program_pid" 5

@@ -165,6 +165,12 @@ TEST_F(CapturedRun, HoldingLeftTurnsOnlyTheSmallestCubesInPlace) {
     EXPECT_GT(changed, 500) << "the smallest cubes did not turn";
 }
 
+TEST_F(CapturedRun, NothingIsPresentedWhileMinimisedAndDrawingResumesWhenRestored) {
+    EXPECT_EQ(readFile(captureDir + "/presents-while-minimised"), "0\n");
+    const std::string after = readFile(captureDir + "/presents-after-restore");
+    EXPECT_GE(std::atoi(after.c_str()), 3) << after;
+}
+
 TEST_F(CapturedRun, EscapeEndsTheProgramWithExitCodeZeroAndItsWindowGone) {
     EXPECT_EQ(readFile(captureDir + "/exit-code"), "0\n");
     EXPECT_FALSE(std::ifstream(captureDir + "/window-after-exit").good());

@@ -118,6 +118,11 @@ TEST_F(PictureTest, CubesLinesBackgroundAndCaptionsLandWhereProjected) {
         EXPECT_NEAR(leftmost, raster.x, 4) << "caption at " << y;
     }
 
+    // What the frame leaves: its own depth function, and depth test, texture and blend off.
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_EQ(depthFunc, GL_LEQUAL);
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }

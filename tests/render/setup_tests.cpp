@@ -114,6 +114,13 @@ TEST_F(SetupTest, SwapControlEntryPointIsLookedUpOnlyWhenOffered) {
     if (extensionOffered(platformExtensionString(), "WGL_EXT_swap_control")) {
         EXPECT_EQ(swapIntervalProc, reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void (*)()>(
                                         wglGetProcAddress("wglSwapIntervalEXT"))));
+        // The interval asked for is the one the driver is given.
+        const auto currentInterval = reinterpret_cast<int(WINAPI*)()>(
+            reinterpret_cast<void (*)()>(wglGetProcAddress("wglGetSwapIntervalEXT")));
+        ASSERT_NE(currentInterval, nullptr);
+        swapIntervalProc(0);
+        enableSwapControl(1);
+        EXPECT_EQ(currentInterval(), 1);
     } else {
         EXPECT_EQ(swapIntervalProc, nullptr);
     }

@@ -58,6 +58,15 @@ TEST_F(TextTest, EachCharacterDrawsItsOwnGlyphAndAdvances) {
     EXPECT_FLOAT_EQ(advanceOf("W"), direct[0]);
 }
 
+TEST_F(TextTest, AllNinetySixGlyphListsExistAndTheLastCodeDraws) {
+    for (GLuint k = 0; k < 96; ++k) {
+        EXPECT_TRUE(glIsList(fontBase + k)) << "no list for code " << 32 + k;
+    }
+    EXPECT_EQ(glyphsDrawn("\x7f"), 1);
+    EXPECT_EQ(glyphsDrawn(" ~\x7f"), 3);
+    EXPECT_GT(advanceOf("\x7f"), 0.0f);
+}
+
 TEST_F(TextTest, FormatsItsArguments) {
     EXPECT_FLOAT_EQ(advanceOf("%s", "abc"), advanceOf("abc"));
     EXPECT_EQ(glyphsDrawn("%%"), 1);

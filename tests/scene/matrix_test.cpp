@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -105,6 +106,50 @@ TEST(MatrixBuilders, WriteEachValueAtItsRowAndColumnIndex) {
         // A product with the identity is exact, so the builder's values come through bit for bit.
         EXPECT_EQ(0, std::memcmp(m, test.expected, sizeof m));
     }
+}
+
+// The degree builders' radians are the float angle times the double value of pi / 180, formed in
+// double: on an identity every element must be that angle's float sine or cosine bit for bit.
+TEST(MatrixBuilders, DegreeBuildersUseTheExactDegreeFactorOverASweepAndRandomAngles) {
+    std::vector<float> angles;
+    for (int halfDegrees = -1440; halfDegrees <= 1440; ++halfDegrees) {
+        angles.push_back(0.5f * static_cast<float>(halfDegrees));
+    }
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> anyAngle(-100000.0f, 100000.0f);
+    for (int i = 0; i < 2000; ++i) {
+        angles.push_back(anyAngle(random));
+    }
+    struct Builder {
+        const char* name;
+        void (*build)(float*, float);
+        int cosines[2], negativeSine, positiveSine;
+    };
+    const Builder builders[] = {{"x", matrixRotateXDegrees, {5, 10}, 6, 9},
+                                {"y", matrixRotateYDegrees, {0, 10}, 8, 2},
+                                {"z", matrixRotateZDegrees, {0, 5}, 1, 4}};
+    int mismatches = 0;
+    for (const Builder& builder : builders) {
+        for (const float angle : angles) {
+            const double radians = static_cast<double>(angle) * 0.017453292519943295;
+            Matrix4 expected;
+            matrixLoadIdentity(expected);
+            expected[builder.cosines[0]] = expected[builder.cosines[1]] =
+                static_cast<float>(std::cos(radians));
+            expected[builder.negativeSine] = static_cast<float>(-std::sin(radians));
+            expected[builder.positiveSine] = static_cast<float>(std::sin(radians));
+            Matrix4 m;
+            matrixLoadIdentity(m);
+            builder.build(m, angle);
+            for (int index = 0; index < 16; ++index) {
+                if (m[index] != expected[index] && ++mismatches <= 5) {
+                    ADD_FAILURE() << builder.name << " by " << angle << " degrees, element "
+                                  << index << ": " << m[index] << " instead of " << expected[index];
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(MatrixBuilders, CompositionsTheSceneReliesOn) {

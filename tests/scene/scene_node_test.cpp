@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 using testsupport::decodeFeedback;
 using testsupport::FeedbackPrimitive;
@@ -64,7 +65,87 @@ std::vector<Point> cubeCentres(const std::vector<FeedbackPrimitive>& all) {
     return centres;
 }
 
+// What the cube hands to GL besides colours and positions, which feedback mode does not report:
+// the test binary is linked with glNormal3f, glTexCoord2f and glVertex3f wrapped (tests/
+// CMakeLists.txt), and the wrappers note each call while `recordingCalls` is set.
+bool recordingCalls = false;
+std::vector<std::pair<char, std::vector<float>>> recordedCalls; // 'n', 't' or 'v' and arguments
+
 } // namespace
+
+extern "C" {
+void __real_glNormal3f(GLfloat x, GLfloat y, GLfloat z);
+void __real_glTexCoord2f(GLfloat s, GLfloat t);
+void __real_glVertex3f(GLfloat x, GLfloat y, GLfloat z);
+
+void __wrap_glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (recordingCalls) {
+        recordedCalls.push_back({'n', {x, y, z}});
+    }
+    __real_glNormal3f(x, y, z);
+}
+void __wrap_glTexCoord2f(GLfloat s, GLfloat t) {
+    if (recordingCalls) {
+        recordedCalls.push_back({'t', {s, t}});
+    }
+    __real_glTexCoord2f(s, t);
+}
+void __wrap_glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (recordingCalls) {
+        recordedCalls.push_back({'v', {x, y, z}});
+    }
+    __real_glVertex3f(x, y, z);
+}
+}
+
+TEST_F(SceneDrawing, CubeGivesEachFaceItsNormalAndEachCornerItsTextureCoordinates) {
+    recordedCalls.clear();
+    recordingCalls = true;
+    drawCube();
+    recordingCalls = false;
+
+    // Per face: the normal, then for each corner (s, t) and (x, y, z), in the table's order.
+    const std::vector<std::vector<float>> faces[6] = {
+        {{0, 0, 1}, {0, 0}, {-1, -1, 1}, {1, 0}, {1, -1, 1}, {1, 1}, {1, 1, 1}, {0, 1}, {-1, 1, 1}},
+        {{0, 0, -1},
+         {1, 0},
+         {-1, -1, -1},
+         {1, 1},
+         {-1, 1, -1},
+         {0, 1},
+         {1, 1, -1},
+         {0, 0},
+         {1, -1, -1}},
+        {{0, 1, 0}, {0, 1}, {-1, 1, -1}, {0, 0}, {-1, 1, 1}, {1, 0}, {1, 1, 1}, {1, 1}, {1, 1, -1}},
+        {{0, -1, 0},
+         {1, 1},
+         {-1, -1, -1},
+         {0, 1},
+         {1, -1, -1},
+         {0, 0},
+         {1, -1, 1},
+         {1, 0},
+         {-1, -1, 1}},
+        {{1, 0, 0}, {1, 0}, {1, -1, -1}, {1, 1}, {1, 1, -1}, {0, 1}, {1, 1, 1}, {0, 0}, {1, -1, 1}},
+        {{-1, 0, 0},
+         {0, 0},
+         {-1, -1, -1},
+         {1, 0},
+         {-1, -1, 1},
+         {1, 1},
+         {-1, 1, 1},
+         {0, 1},
+         {-1, 1, -1}},
+    };
+    const char kinds[] = "ntvtvtvtv";
+    std::vector<std::pair<char, std::vector<float>>> expected;
+    for (const auto& face : faces) {
+        for (size_t i = 0; i < face.size(); ++i) {
+            expected.push_back({kinds[i], face[i]});
+        }
+    }
+    EXPECT_EQ(recordedCalls, expected);
+}
 
 TEST_F(SceneDrawing, CubeHasSixFlatColouredFacesWoundCounterClockwiseFromOutside) {
     glScalef(5, 5, 5); // edge 10 units

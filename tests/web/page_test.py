@@ -1,16 +1,21 @@
 #!/usr/bin/python3
 """The browser page in a real headless Chromium, driven as a person would drive it.
 
-    /usr/bin/python3 -m tests.web.page_test [BUILD_DIR] [REFERENCE_PNG]     (from the top folder)
+    /usr/bin/python3 -m tests.web.page_test [BUILD_DIR] [REFERENCE_PNG] [REFERENCE_TOOL]
+                                                                         (from the top folder)
 
 BUILD_DIR is the web preset's output (build/web); REFERENCE_PNG is the steady frame the native
-render tests save (build/default/pictures/frame.png). Prints one line per check and
-"N passed, N failed"; exits non-zero when any check failed.
+render tests save (build/default/pictures/frame.png); next to it they save the independent
+reference pictures (reference-0_0_0_0.png and its -edges.png). REFERENCE_TOOL
+(build/default/tests/reference_picture) draws that reference for the spins a turned page reaches.
+Prints one line per check and "N passed, N failed"; exits non-zero when any check failed.
 """
 
 import base64
 import math
+import os
 import struct
+import subprocess
 import sys
 import time
 import zlib
@@ -165,7 +170,7 @@ def hold(b, key, seconds):
     return frames(b) - start
 
 
-def first_picture(b, reference):
+def first_picture(b, reference, reference_path):
     wait_frames(b, 3)  # the first frame after a resize sits 40 units away, later ones 43
     picture = canvas_picture(b)
     boxes = caption_boxes()
@@ -177,6 +182,9 @@ def first_picture(b, reference):
                 same += near(picture[y][x], reference[y][x])
     check("steady picture equals the native frame outside the captions",
           same >= 0.99 * total, "%.3f%% of %d pixels equal" % (100.0 * same / total, total))
+    pictures = os.path.dirname(os.path.abspath(reference_path))
+    against_reference("steady picture", picture, os.path.join(pictures, "reference-0_0_0_0.png"),
+                      os.path.join(pictures, "reference-0_0_0_0-edges.png"))
     for box, (_, text) in zip(boxes, CAPTIONS):
         web, native = green_extent(picture, box), green_extent(reference, box)
         ok = web is not None and native is not None and \
@@ -185,6 +193,65 @@ def first_picture(b, reference):
         check("caption %r: same place, green and advance as native" % text[:20], ok,
               "web x, x, y, y, count %s; native %s" % (web, native))
     return picture
+
+
+def against_reference(name, picture, colour_path, edges_path):
+    """The independent reference: outside the captions at least 99 % equal, and no difference
+    where it promises its exact colour (black in the edges picture; grey is beside an edge, white
+    under a caption)."""
+    with open(colour_path, "rb") as f:
+        expected = read_png(f.read())
+    with open(edges_path, "rb") as f:
+        promises = read_png(f.read())
+    compared = equal = unexplained = 0
+    first = None
+    for y in range(HEIGHT):
+        for x in range(WIDTH):
+            promise = promises[y][x][0]
+            if promise == 255:
+                continue
+            compared += 1
+            if near(picture[y][x], expected[y][x]):
+                equal += 1
+            elif promise == 0:
+                unexplained += 1
+                first = first or (x, y, picture[y][x], expected[y][x])
+    check("%s equals the independent reference outside the captions" % name,
+          compared > 400000 and equal >= 0.99 * compared and unexplained == 0,
+          "%.3f%% of %d equal, %d differ away from an edge, first %s" % (
+              100.0 * equal / max(compared, 1), compared, unexplained, first))
+
+
+def turned_to_reference(b, tool, out_dir):
+    """Each arrow key held for a counted number of frames: the page is hidden before the key goes
+    down and before it comes up, so every frame presented in between turned its level by exactly
+    2 degrees. The picture then reached is compared with the reference drawn for those spins."""
+    spins = {}
+    for key, frames_wanted in (("ArrowUp", 15), ("ArrowRight", 5), ("ArrowDown", 10),
+                               ("ArrowLeft", 20)):
+        b.set_hidden(True)
+        b.wait_for("document.hidden")
+        time.sleep(0.5)  # a frame under way when the page was hidden is still counted
+        b.key_down(key)
+        start = frames(b)
+        b.set_hidden(False)
+        b.wait_for("(Module.framesPresented || 0) >= %d" % (start + frames_wanted), timeout=20)
+        b.set_hidden(True)
+        b.wait_for("document.hidden")
+        time.sleep(0.5)
+        spins[key] = 2 * (frames(b) - start)
+        b.key_up(key)
+        b.set_hidden(False)
+        b.wait_for("!document.hidden")
+    wait_frames(b, 3)  # shown again after a resize: the frame after next stands at 43 again
+    picture = canvas_picture(b)
+    values = [spins[k] for k in ("ArrowUp", "ArrowRight", "ArrowDown", "ArrowLeft")]
+    base = os.path.join(out_dir, "reference-page-%d_%d_%d_%d" % tuple(values))
+    made = subprocess.run([tool] + [str(v) for v in values] + [base + ".png", base + "-edges.png"])
+    check("the reference tool drew the turned state", made.returncode == 0)
+    if made.returncode == 0:
+        against_reference("page turned to %s" % (values,), picture, base + ".png",
+                          base + "-edges.png")
 
 
 def spinning_keys(b, steady):
@@ -328,6 +395,7 @@ def no_webgl(b):
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
     reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
+    tool = sys.argv[3] if len(sys.argv) > 3 else "build/default/tests/reference_picture"
     with open(reference_path, "rb") as f:
         reference = read_png(f.read())
     try:
@@ -336,7 +404,7 @@ def main():
             b.wait_for("(Module.framesPresented || 0) > 0", timeout=30)
             check("the window title is the document's title", b.evaluate("document.title") ==
                   "Skorvane")
-            steady = first_picture(b, reference)
+            steady = first_picture(b, reference, reference_path)
             shown = spinning_keys(b, steady)
             hidden_page(b, shown)
             canvas_resized(b, shown)
@@ -345,6 +413,13 @@ def main():
             check("no console errors or warnings in a normal run", not noise, noise[:3])
     except BrowserError as error:
         check("the normal run's browser session ran to its end", False, error)
+    try:
+        with Browser(serve_dir=build) as b:
+            b.open(b.url("index.html"))
+            b.wait_for("(Module.framesPresented || 0) > 2", timeout=30)
+            turned_to_reference(b, tool, os.path.dirname(os.path.abspath(reference_path)))
+    except BrowserError as error:
+        check("the turned page's browser session ran to its end", False, error)
     try:
         with Browser(serve_dir=build) as b:
             opened_hidden(b)
