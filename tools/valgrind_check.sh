@@ -20,9 +20,10 @@ trap cleanup EXIT
 xvfb_start
 export LIBGL_ALWAYS_SOFTWARE=1
 
-# The frame probe counts the presented frames as they happen.
+# The frame probe counts the presented frames as they happen. Stacks 24 calls deep, so that a
+# suppression can name the library a loader allocation was made for (tools/valgrind.supp).
 start_with_probe "$log" "$program" valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
-    --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes \
+    --show-leak-kinds=definite --errors-for-leak-kinds=definite --track-origins=yes --num-callers=24 \
     --suppressions=tools/valgrind.supp --gen-suppressions=all "$program"
 window=$(program_window valgrind_check 120 "$log")
 # llvmpipe under valgrind manages a few frames a second.

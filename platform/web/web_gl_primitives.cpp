@@ -131,6 +131,18 @@ std::shared_ptr<BitmapImage> unpackBitmap(GLsizei width, GLsizei height, const G
     return image;
 }
 
+// The bitmap's quad between the clip-space corners (x0, y0) and (x1, y1), at the raster position's
+// depth and colour, with the atlas corners (s0, t0) and (s1, t1).
+void drawAtRaster(float x0, float y0, float x1, float y1, float s0, float t0, float s1, float t1) {
+    const float z = subset.gl.raster[2] * 2 - 1;
+    const float* c = subset.gl.rasterColour;
+    const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
+                               {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
+                               {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
+                               {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
+    drawQuad(corners, true);
+}
+
 // glBitmap with its image already unpacked (as a display list keeps it).
 void bitmap(const std::shared_ptr<BitmapImage>& image, float xOrigin, float yOrigin, float xMove,
             float yMove) {
@@ -145,13 +157,7 @@ void bitmap(const std::shared_ptr<BitmapImage>& image, float xOrigin, float yOri
         windowToDevice(left + static_cast<float>(image->width),
                        bottom + static_cast<float>(image->height), x1, y1) &&
         placeBitmap(*image, s0, t0, s1, t1)) {
-        const float z = subset.gl.raster[2] * 2 - 1;
-        const float* c = subset.gl.rasterColour;
-        const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
-                                   {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
-                                   {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
-                                   {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
-        drawQuad(corners, true);
+        drawAtRaster(x0, y0, x1, y1, s0, t0, s1, t1);
     }
     subset.gl.raster[0] += xMove;
     subset.gl.raster[1] += yMove;
@@ -206,13 +212,7 @@ void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
         const float y0 = ndc(bottom, 1);
         const float x1 = ndc(left + static_cast<float>(image.width), 0);
         const float y1 = ndc(bottom + static_cast<float>(image.height), 1);
-        const float z = subset.gl.raster[2] * 2 - 1;
-        const float* c = subset.gl.rasterColour;
-        const Vertex corners[4] = {{{x0, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t0}},
-                                   {{x1, y0, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t0}},
-                                   {{x1, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s1, t1}},
-                                   {{x0, y1, z, 1}, {c[0], c[1], c[2], c[3]}, {s0, t1}}};
-        drawQuad(corners, true);
+        drawAtRaster(x0, y0, x1, y1, s0, t0, s1, t1);
     }
     subset.gl.raster[0] += xMove;
     subset.gl.raster[1] += yMove;
