@@ -39,12 +39,14 @@ double secondsNow() {
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
-// The decision starts when the interval is set; the rate is read at the first swap, once the
-// window is on its display.
+// The decision starts when the interval is set and again whenever the window's display reports
+// another rate (the window was moved, or the mode changed); the rate is read at every swap, as
+// SDL keeps it at hand.
 void pacePresentation(SDL_Window* window) {
     SwapPacing& pacing = layer().pacing;
-    if (pacing.interval != layer().swapInterval) {
-        startPacing(pacing, layer().swapInterval, refreshRate(window));
+    const int rate = refreshRate(window);
+    if (pacing.interval != layer().swapInterval || pacing.refreshRate != rate) {
+        startPacing(pacing, layer().swapInterval, rate);
     }
     const double now = secondsNow();
     const double until = afterSwap(pacing, now);

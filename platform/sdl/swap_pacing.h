@@ -1,24 +1,35 @@
 // When SwapBuffers should hold a frame back. Plain data and functions over seconds, with no SDL
 // and no clock of their own, so the decision can be driven by a simulated clock and driver.
 //
-// A driver that honours the swap interval blocks in the swap until the vertical blank, so frames
-// can never come much faster than the refresh; sleeping on top of it could only make a frame miss
-// its blank. Only a driver seen not to wait (Mesa's llvmpipe under Xvfb, which presents several
-// hundred frames a second) is paced, to one frame per interval of the refresh rate.
+// A driver that honours the swap interval blocks in the swap until the vertical blank, so over any
+// stretch of frames it can never average more frames a second than the refresh asks for; sleeping
+// on top of it could only make a frame miss its blank. The decision therefore rests on the cadence
+// measured over windows of frames, not on single frames: a driver seen to average more than the
+// refresh (Mesa's llvmpipe under Xvfb, at 61 frames a second or at 5,000) is paced to one frame per
+// interval of the refresh; one that waits, or that draws slower than the refresh, is left alone.
+// While paced, the driver is tried now and then at a slightly faster cadence, so a driver that
+// starts honouring the interval is let go again.
 #pragma once
 
 namespace sdlplatform {
 
 struct SwapPacing {
-    int interval = 0;    // the program's swap interval; 0 means unpaced, as the driver does
-    double period = 0.0; // seconds between presents the interval asks for
-    bool paced = false;  // the driver was seen not to wait: frames are held back from now on
-    int fastStreak = 0;  // consecutive unpaced frames that came far sooner than a refresh
+    int interval = 0;         // the program's swap interval; 0 means unpaced, as the driver does
+    double refreshRate = 0.0; // as the display reported it (0 when it did not); a change restarts
+    double period = 0.0;      // seconds between presents the interval asks for
+    bool paced = false;       // the driver was seen not to wait: frames are held back
     bool havePrevious = false;
     double previousEnd = 0.0; // when the previous swap returned (unpaced) or was due (paced)
+    // The cadence over the current window of frames, from the swap that opened it.
+    double windowStart = 0.0;
+    int windowFrames = 0;
+    int fastWindows = 0;    // whole windows in a row that came faster than the refresh
+    bool probing = false;   // this window tries the driver at a faster cadence than the refresh
+    double nextProbe = 0.0; // while paced: when the next such window starts
 };
 
-// Starts a new decision for this interval and refresh rate (Hz; 0 or less when unknown).
+// Starts a new decision for this interval and refresh rate (Hz; 0 or less when unknown, and a rate
+// no display runs at counts as unknown: both fall back to 60 Hz).
 void startPacing(SwapPacing& pacing, int interval, double refreshRate);
 
 // Tells the pacing that a swap has just returned at `now`; returns the time to sleep until before

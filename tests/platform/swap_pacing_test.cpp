@@ -1,69 +1,220 @@
-// The pacing decision against a simulated clock and a simulated driver: one that blocks each swap
+// The pacing decision against a simulated clock and simulated drivers: one that blocks each swap
 // until the next vertical blank, as a driver honouring the swap interval does, and one that
-// presents at once. The display runs at the true rate; the layer is told SDL's whole-number rate
-// (rounded down, the worse case for a pacing that sleeps) or, as under Xvfb, nothing at all.
+// presents as soon as its frame is drawn, at whatever speed it draws. The layer is told SDL's
+// whole-number (rounded) rate of the display or, as under Xvfb, nothing at all.
 #include "platform/sdl/swap_pacing.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <ostream>
 #include <vector>
 
 namespace {
 
 using sdlplatform::SwapPacing;
 
-// Ten simulated seconds of the program's loop: a frame's work (2 to 4 ms), the swap, the pacing.
-// Returns when each frame reached the screen.
-std::vector<double> simulate(double trueRate, double reportedRate, bool driverWaits) {
-    SwapPacing pacing;
-    sdlplatform::startPacing(pacing, 1, reportedRate);
-    const double blank = 1.0 / trueRate;
-    std::vector<double> presents;
-    double now = 0.0;
-    for (int frame = 0; now < 10.0; ++frame) {
-        now += 0.002 + 0.002 * ((frame * 7919) % 13) / 13.0;
-        if (driverWaits) {
-            now = std::ceil(now / blank) * blank;
-        } else {
-            now += 0.0002;
+struct Driver {
+    bool waits = false;  // blocks in the swap until the next blank of the display
+    double drawRate = 0; // frames a second it draws when nothing holds it back (jittered)
+};
+
+struct Frame {
+    double presented; // when the swap returned
+    double slept;     // what the pacing slept after it
+};
+
+struct Presents {
+    std::vector<Frame> frames;
+    double displayRate;
+
+    int presentsBetween(double from, double to) const {
+        int count = 0;
+        for (const Frame& frame : frames) {
+            count += frame.presented >= from && frame.presented < to ? 1 : 0;
         }
-        presents.push_back(now);
-        now = sdlplatform::afterSwap(pacing, now);
+        return count;
     }
-    return presents;
-}
-
-const double displayRates[] = {59.94, 60.0, 60.02, 75.0, 144.0};
-
-TEST(SwapPacing, ADriverThatWaitsForTheBlankIsNeverHeldBackSoNoBlankIsMissed) {
-    for (const double rate : displayRates) {
-        const double reported = std::floor(rate);
-        {
-            const std::vector<double> presents = simulate(rate, reported, true);
-            int missed = 0;
-            for (size_t i = 1; i < presents.size(); ++i) {
-                const double blanks = (presents[i] - presents[i - 1]) * rate;
+    double sleptBetween(double from, double to) const {
+        double total = 0.0;
+        for (const Frame& frame : frames) {
+            total += frame.presented >= from && frame.presented < to ? frame.slept : 0.0;
+        }
+        return total;
+    }
+    // Blanks of the display that passed with no frame, between two presents in [from, to).
+    int blanksMissedBetween(double from, double to) const {
+        int missed = 0;
+        for (size_t i = 1; i < frames.size(); ++i) {
+            if (frames[i - 1].presented >= from && frames[i].presented < to) {
+                const double blanks = (frames[i].presented - frames[i - 1].presented) * displayRate;
                 missed += static_cast<int>(std::lround(blanks)) - 1;
             }
-            EXPECT_EQ(missed, 0) << "display at " << rate << " Hz, told " << reported;
+        }
+        return missed;
+    }
+    double firstSleep() const {
+        for (const Frame& frame : frames) {
+            if (frame.slept > 0.0) {
+                return frame.presented;
+            }
+        }
+        return -1.0;
+    }
+};
+
+// `seconds` of the program's loop on a display at `displayRate` Hz that reports `reportedRate`:
+// a frame's drawing (jittered around the driver's speed; 2 to 4 ms for a waiting driver), the
+// swap, the pacing and its sleep. The driver may change with the time.
+Presents simulate(double displayRate, double reportedRate, double seconds,
+                  const std::function<Driver(double)>& driverAt, double firstBlank = 0.0) {
+    SwapPacing pacing;
+    sdlplatform::startPacing(pacing, 1, reportedRate);
+    const double blank = 1.0 / displayRate;
+    Presents run{{}, displayRate};
+    double now = 0.0;
+    for (int frame = 0; now < seconds; ++frame) {
+        const Driver driver = driverAt(now);
+        const double jitter = ((frame * 7919) % 13) / 12.0 - 0.5; // -0.5 .. 0.5
+        if (driver.waits) {
+            now += 0.003 + 0.002 * jitter;
+            now = firstBlank + std::ceil((now - firstBlank) / blank) * blank;
+        } else {
+            now += (1.0 + 0.1 * jitter) / driver.drawRate;
+        }
+        const double until = sdlplatform::afterSwap(pacing, now);
+        EXPECT_GE(until, now);
+        run.frames.push_back({now, until - now});
+        now = until;
+    }
+    return run;
+}
+
+std::function<Driver(double)> always(Driver driver) {
+    return [driver](double) { return driver; };
+}
+
+// A driver that does not wait, against a display whose rate is told or (Xvfb) not.
+struct UnpacedCase {
+    double drawRate;
+    double displayRate;
+    double reportedRate;
+};
+std::ostream& operator<<(std::ostream& out, const UnpacedCase& c) {
+    return out << c.drawRate << " fps unpaced on " << c.displayRate << " Hz told "
+               << c.reportedRate;
+}
+
+class UnpacedDriver : public testing::TestWithParam<UnpacedCase> {};
+
+TEST_P(UnpacedDriver, IsPacedWithinHalfASecondToTheRefreshOr60WhenUnknown) {
+    const UnpacedCase c = GetParam();
+    // One frame at 5 s stalls for a third of a second (the machine was busy).
+    const Presents run = simulate(c.displayRate, c.reportedRate, 10.0, [c](double now) {
+        return Driver{false, now >= 5.0 && now < 5.02 ? 3.0 : c.drawRate};
+    });
+    const double expected = c.reportedRate > 0.0 ? c.displayRate : 60.0;
+    const double first = run.firstSleep();
+    // Decided after about half a second; the first sleep follows the first frame that comes early.
+    EXPECT_GE(first, 0.0);
+    EXPECT_LE(first, 0.6);
+    // The settled cadence, across faster probe windows, before and after the stall.
+    const int settled = run.presentsBetween(1.0, 5.0) + run.presentsBetween(5.5, 10.0);
+    EXPECT_NEAR(settled / 8.5, expected, 0.01 * expected);
+    // Never a burst, after the stall either: no second is more than 1 % faster than the refresh.
+    for (double second = 1.0; second + 1.0 <= 10.0; second += 1.0) {
+        EXPECT_LE(run.presentsBetween(second, second + 1.0), std::ceil(1.01 * expected) + 1)
+            << "in second " << second;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SwapPacing, UnpacedDriver,
+                         testing::Values(UnpacedCase{61, 60, 60}, UnpacedCase{70, 60, 60},
+                                         UnpacedCase{75, 60, 60}, UnpacedCase{80, 60, 60},
+                                         UnpacedCase{120, 60, 60}, UnpacedCase{5000, 60, 60},
+                                         UnpacedCase{61, 60, 0}, UnpacedCase{76, 60, 0},
+                                         UnpacedCase{5000, 60, 0}, UnpacedCase{400, 59.94, 60},
+                                         UnpacedCase{400, 75, 75}, UnpacedCase{400, 144, 144},
+                                         UnpacedCase{150, 144, 144}, UnpacedCase{400, 60, 1000}));
+
+// A driver that waits for the blank, and a renderer slower than the refresh: never slept.
+struct LeftAloneCase {
+    Driver driver;
+    double displayRate;
+};
+std::ostream& operator<<(std::ostream& out, const LeftAloneCase& c) {
+    return out << (c.driver.waits ? "waiting driver" : "unpaced renderer at ")
+               << (c.driver.waits ? 0.0 : c.driver.drawRate) << " on " << c.displayRate << " Hz";
+}
+
+class LeftAlone : public testing::TestWithParam<LeftAloneCase> {};
+
+TEST_P(LeftAlone, IsNeverSleptOnAndMissesNoBlank) {
+    const LeftAloneCase c = GetParam();
+    for (const double reported : {std::round(c.displayRate), 0.0}) {
+        if (reported == 0.0 && c.displayRate != 60.0) {
+            continue; // an unknown rate is taken for 60 Hz, right only on a 60 Hz display
+        }
+        const Presents run = simulate(c.displayRate, reported, 10.0, always(c.driver));
+        EXPECT_EQ(run.sleptBetween(0.0, 10.0), 0.0) << "told " << reported;
+        if (c.driver.waits) {
+            EXPECT_EQ(run.blanksMissedBetween(0.0, 10.0), 0) << "told " << reported;
         }
     }
 }
 
-TEST(SwapPacing, ADriverThatDoesNotWaitIsPacedToTheRefreshRateOr60WhenUnknown) {
-    for (const double rate : displayRates) {
-        for (const double reported : {std::round(rate), 0.0}) {
-            const std::vector<double> presents = simulate(rate, reported, false);
-            int settled = 0; // presents of the last eight seconds, once the decision is made
-            for (const double at : presents) {
-                settled += at >= 2.0 && at < 10.0 ? 1 : 0;
-            }
-            const double expected = reported > 0.0 ? rate : 60.0;
-            EXPECT_NEAR(settled / 8.0, expected, 0.01 * expected)
-                << "display at " << rate << " Hz, told " << reported;
-        }
+INSTANTIATE_TEST_SUITE_P(
+    SwapPacing, LeftAlone,
+    testing::Values(LeftAloneCase{{true, 0}, 59.94}, LeftAloneCase{{true, 0}, 60},
+                    LeftAloneCase{{true, 0}, 60.02}, LeftAloneCase{{true, 0}, 75},
+                    LeftAloneCase{{true, 0}, 144}, LeftAloneCase{{false, 40}, 60},
+                    LeftAloneCase{{false, 59}, 60}));
+
+// The blanks' phase against the paced cadence, in tenths of a refresh.
+class ChangingDriver : public testing::TestWithParam<int> {};
+
+TEST_P(ChangingDriver, ThatStartsWaitingIsLetGoAndThatStopsIsPacedAgain) {
+    // Unpaced for 3 s, then a compositor that honours the interval for 10 s, then unpaced again.
+    const double firstBlank = GetParam() / 600.0;
+    const Presents run = simulate(
+        60.0, 60.0, 16.0,
+        [](double now) {
+            return now >= 3.0 && now < 13.0 ? Driver{true, 0} : Driver{false, 5000};
+        },
+        firstBlank);
+    EXPECT_NEAR(run.presentsBetween(1.0, 3.0) / 2.0, 60.0, 0.6);
+    // Let go within one probe interval and from then on never slept on.
+    EXPECT_EQ(run.sleptBetween(8.0, 13.0), 0.0);
+    EXPECT_EQ(run.blanksMissedBetween(3.1, 13.0), 0);
+    // Paced again within half a second of the driver racing.
+    EXPECT_GT(run.sleptBetween(13.0, 13.5), 0.0);
+    EXPECT_LE(run.presentsBetween(13.0, 13.5), 30 + 6);
+    EXPECT_NEAR(run.presentsBetween(13.5, 16.0) / 2.5, 60.0, 0.6);
+}
+
+INSTANTIATE_TEST_SUITE_P(SwapPacing, ChangingDriver, testing::Range(0, 10));
+
+TEST(SwapPacing, ADisplayOfAnotherRateStartsTheDecisionAgain) {
+    // As the layer does when SDL reports another rate: a window moved from a 60 Hz to a 144 Hz
+    // display, with a driver that waits on the second one and does not on the first.
+    SwapPacing pacing;
+    sdlplatform::startPacing(pacing, 1, 60);
+    double now = 0.0;
+    for (int frame = 0; frame < 120; ++frame) {
+        now = sdlplatform::afterSwap(pacing, now + 0.001);
     }
+    EXPECT_TRUE(pacing.paced);
+    sdlplatform::startPacing(pacing, 1, 144);
+    EXPECT_FALSE(pacing.paced);
+    double slept = 0.0;
+    for (int frame = 0; frame < 1440; ++frame) {
+        const double presented = std::ceil((now + 0.003) * 144.0) / 144.0;
+        now = sdlplatform::afterSwap(pacing, presented);
+        slept += now - presented;
+    }
+    EXPECT_EQ(slept, 0.0);
+    EXPECT_FALSE(pacing.paced);
 }
 
 } // namespace
