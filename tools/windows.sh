@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # The Windows step of the test run: installs MinGW-w64 and Wine when missing, cross-builds the
 # 32-bit (shipped) and 64-bit Windows programs with warnings as errors, and runs their tests under
-# Wine: the matrix unit tests, and the real skorvane.exe on a virtual display.
+# Wine: the matrix unit tests, and the real skorvane.exe on a virtual display. Before that, on any
+# kernel, the 32-bit arithmetic under qemu-i386 (tools/i686_arithmetic.sh).
 # Everything Wine writes goes into a throwaway prefix that is removed at the end.
 # It does not build or test the Linux program; test.sh does that.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
 
-# Cross compilers, Wine for 64- and 32-bit programs, and the 32-bit GL and X libraries Wine's
-# 32-bit side loads at run time (Debian only recommends them). The X display, xdotool,
-# ImageMagick and libx11-dev of the checks come with the test packages.
-SKORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64
-    wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libxrender1:i386
+# Cross compilers (MinGW-w64; i686 Linux and qemu-i386 for the 32-bit arithmetic), Wine for 64-
+# and 32-bit programs, and the 32-bit GL and X libraries Wine's 32-bit side loads at run time
+# (Debian only recommends them). The X display, xdotool, ImageMagick and libx11-dev of the checks
+# come with the test packages.
+SKORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest g++-i686-linux-gnu
+    qemu-user wine wine64 wine32:i386 libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libxrender1:i386
     libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386 libxinerama1:i386
     libxxf86vm1:i386 libfontconfig1:i386)
 
@@ -55,10 +57,15 @@ for preset in windows-i686 windows-x64; do
     cmake --build --preset "$preset" -j"$(nproc)"
 done
 
+# The 32-bit arithmetic of the shipped build, checked on every kernel: the matrix tests built for
+# i686 Linux with the same float flags and run under qemu-i386.
+tools/i686_arithmetic.sh build/i686-linux
+
 for preset in windows-i686 windows-x64; do
     if [ "$preset" = windows-i686 ] && ! runs_32bit_programs; then
         say "Windows: this kernel cannot execute 32-bit programs, so the 32-bit Windows programs" \
-            "cannot run under Wine here; running the $preset checks that need no Wine"
+            "cannot run under Wine here (their arithmetic ran under qemu-i386 above);" \
+            "running the $preset checks that need no Wine"
         ctest --preset "$preset" -LE wine
         continue
     fi
