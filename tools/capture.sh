@@ -58,26 +58,50 @@ shot "$out/start.$format"
 # Frames are numbered in the order taken and named after what was happening: NNN-start,
 # NNN-Up while Up was held, NNN-Up-released a moment after it was let go, and so on.
 frame=0
+# Each numbered frame also gets, in NNN-name.presents, the program's present counts just before
+# and just after its screenshot: how many frames apart two screenshots can be, however slowly
+# a busy machine takes them.
 next_frame() {
-    shot "$(printf '%s/frames/%03d-%s.%s' "$out" "$frame" "$1" "$format")"
+    local name presents_before
+    name=$(printf '%s/frames/%03d-%s' "$out" "$frame" "$1")
+    presents_before=$(probe_presents "$probe_count")
+    shot "$name.$format"
+    echo "$presents_before $(probe_presents "$probe_count")" >"$name.presents"
     frame=$((frame + 1))
 }
+# close_pairs NAME: how many consecutive screenshots of NAME lie at most 12 presents apart.
+close_pairs() {
+    cat "$out"/frames/*-"$1".presents | awk 'NR > 1 && $2 - previous <= 12 { n++ }
+        { previous = $1 } END { print n + 0 }'
+}
 next_frame start
+
+# wait_for_more_presents N: until the program has presented N more frames than it had so far.
+wait_for_more_presents() {
+    wait_for_presents "$probe_count" $(($(probe_presents "$probe_count") + $1)) "$program_pid" 60 ||
+        true
+}
 
 for key in Up Left Right Down; do
     xdotool keydown "$key"
     end=$(awk -v now="$(date +%s.%N)" -v hold="$hold" 'BEGIN { printf "%.3f", now + hold }')
-    # At least four frames while the key is held, however long a busy machine takes over each
-    # screenshot: the tests compare consecutive ones.
+    # At least four screenshots while the key is held, each two presents after the one before,
+    # and two pairs of them close enough (in presents) for the tests to tell the way of the turn,
+    # however slowly a busy machine draws or takes them; up to 100 on a very busy one.
     taken=0
-    while [ "$taken" -lt 4 ] || awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN { exit !(now < end) }'; do
+    while [ "$taken" -lt 4 ] || awk -v now="$(date +%s.%N)" -v end="$end" 'BEGIN { exit !(now < end) }' ||
+        { [ "$(close_pairs "$key")" -lt 2 ] && [ "$taken" -lt 100 ]; }; do
+        wait_for_more_presents 2
         next_frame "$key"
         taken=$((taken + 1))
     done
     xdotool keyup "$key"
-    sleep 0.2
+    # The release reaches the program before the frame after the one under way; that frame may
+    # still show the last step, since each frame draws the angle the one before handed over. From
+    # the third present on the picture stands still, and the tests check that it does.
+    wait_for_more_presents 3
     shot "$out/after-$key.$format"
-    sleep 0.3
+    wait_for_more_presents 3
     next_frame "$key-released"
 done
 
@@ -86,10 +110,20 @@ done
 # elsewhere first, as when another application is clicked before the taskbar minimises this one:
 # losing the focus alone must not stop the drawing, so only the minimise itself can.
 xdotool windowfocus "$(xwininfo -root | awk '/Window id:/ { print $4 }')"
-sleep 0.2
+wait_for_more_presents 3
 xdotool windowunmap --sync "$window"
-sleep 0.3 # a frame already under way when the unmap arrived may still be presented
+# Counted from the moment the window is gone, so only the one frame already under way when the
+# unmap reached the program may still be presented, however late a busy machine gets to it; then
+# until the count has stood still for half a second, and a second more. A program that went on
+# drawing would never stand still here, and would present dozens of frames.
 hidden_from=$(probe_presents "$probe_count")
+still=0
+for _ in $(seq 300); do
+    before=$(probe_presents "$probe_count")
+    sleep 0.1
+    [ "$(probe_presents "$probe_count")" = "$before" ] && still=$((still + 1)) || still=0
+    [ "$still" -ge 5 ] && break
+done
 sleep 1
 hidden_to=$(probe_presents "$probe_count")
 echo $((hidden_to - hidden_from)) >"$out/presents-while-minimised"
@@ -99,9 +133,9 @@ wait_for_presents "$probe_count" $((hidden_to + 3)) "$program_pid" 30 || true
 echo $(($(probe_presents "$probe_count") - hidden_to)) >"$out/presents-after-restore"
 
 # Held like a finger would: the program looks at Escape between messages, not at the key event.
-hold_escape_until_exit "$window" "$program_pid" 5
+hold_escape_until_exit "$window" "$program_pid" 60
 status=""
-if wait_for_program_exit 5; then
+if wait_for_program_exit 30; then
     status=$program_status
 fi
 program_pid=""

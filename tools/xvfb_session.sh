@@ -32,7 +32,7 @@ xvfb_stop() {
 # For the callers' EXIT trap: ends the program if it still runs, then the Xvfb.
 session_stop() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$probe_count" ] && rm -f "$probe_count" || true
+    [ -n "$probe_count" ] && rm -f "$probe_count" "$probe_count.new" || true
     xvfb_stop
 }
 
@@ -124,8 +124,9 @@ probe_preload() {
     echo "${runtime:+$runtime:}$(realpath "$probe")"
 }
 
-# The probe rewrites the file named by SKORVANE_PROBE_COUNT at every present as
-# "<presents so far> <heap bytes in use>", so a read may find it empty for a moment.
+# The probe replaces the file named by SKORVANE_PROBE_COUNT at every present with
+# "<presents so far> <heap bytes in use>" (by a rename, so it is never read half written); before
+# the first present there is no file, which reads as 0.
 probe_presents() {
     local presents=""
     { read -r presents _ <"$1"; } 2>/dev/null || true

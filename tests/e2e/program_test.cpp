@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -95,13 +96,21 @@ TEST_F(CapturedRun, FirstPictureShowsTheCrossOfCubesLinesAndCaptions) {
 TEST_F(CapturedRun, HoldingUpTurnsTheWholePictureClockwiseAndReleasingStopsIt) {
     // The turn grows a few degrees between two frames taken while Up is held, so a clockwise turn
     // shows as a small positive step modulo the cross's quarter-turn symmetry.
+    // Only screenshots at most 12 presents apart (24 degrees, allowing a frame of lag) are judged:
+    // the cross looks the same every 90 degrees, so a wider step could pass for either way.
     std::vector<Fit> fits;
+    std::vector<std::pair<int, int>> presents; // the program's counts before and after each shot
     std::string released;
     for (int i = 1; i < 1000; ++i) {
         char name[48];
         std::snprintf(name, sizeof name, "frames/%03d-Up.ppm", i);
         if (std::ifstream(captureDir + "/" + name).good()) {
             fits.push_back(fitRootTurn(frame(name)));
+            std::snprintf(name, sizeof name, "frames/%03d-Up.presents", i);
+            std::istringstream counts(readFile(captureDir + "/" + name));
+            std::pair<int, int> count{0, 0};
+            counts >> count.first >> count.second;
+            presents.push_back(count);
             continue;
         }
         std::snprintf(name, sizeof name, "frames/%03d-Up-released.ppm", i);
@@ -110,12 +119,18 @@ TEST_F(CapturedRun, HoldingUpTurnsTheWholePictureClockwiseAndReleasingStopsIt) {
     }
     ASSERT_GE(fits.size(), 3u);
     int steps = 0;
+    int judged = 0;
     for (size_t i = 1; i < fits.size(); ++i) {
         EXPECT_LE(fits[i].centres.notRed, 1) << "frame " << i << " is not the whole cross turned";
+        if (presents[i].second - presents[i - 1].first > 12) {
+            continue;
+        }
+        ++judged;
         const double step = std::fmod(fits[i].degrees - fits[i - 1].degrees + 90, 90);
         EXPECT_LT(step, 45) << "frame " << i << " turned anticlockwise or too far";
         steps += step > 0 ? 1 : 0;
     }
+    EXPECT_GE(judged, 1) << "no two screenshots close enough to judge the turn";
     EXPECT_GT(steps, 0) << "the picture never turned";
 
     // Half a second after the key was let go the picture is still exactly the same.
@@ -166,7 +181,9 @@ TEST_F(CapturedRun, HoldingLeftTurnsOnlyTheSmallestCubesInPlace) {
 }
 
 TEST_F(CapturedRun, NothingIsPresentedWhileMinimisedAndDrawingResumesWhenRestored) {
-    EXPECT_EQ(readFile(captureDir + "/presents-while-minimised"), "0\n");
+    // Counted from the unmap on: the one frame under way when it reached the program may follow.
+    const std::string whileMinimised = readFile(captureDir + "/presents-while-minimised");
+    EXPECT_TRUE(whileMinimised == "0\n" || whileMinimised == "1\n") << whileMinimised;
     const std::string after = readFile(captureDir + "/presents-after-restore");
     EXPECT_GE(std::atoi(after.c_str()), 3) << after;
 }
@@ -207,7 +224,7 @@ class ProgramProcess : public ::testing::Test {
         return pid;
     }
 
-    static std::string windowId() { return testsupport::findWindow("Skorvane", 10); }
+    static std::string windowId() { return testsupport::findWindow("Skorvane", 60); }
 
     // The exit status, or -1 if the program is still running after `seconds` (then killed).
     static int waitForExit(pid_t pid, double seconds) {
@@ -237,7 +254,7 @@ TEST_F(ProgramProcess, CloseRequestEndsItWithExitCodeZero) {
     const std::string id = windowId();
     ASSERT_FALSE(id.empty()) << readFile(stderrPath);
     ASSERT_EQ(std::system((std::string(SKORVANE_CLOSE_REQUEST_TOOL) + " " + id).c_str()), 0);
-    EXPECT_EQ(waitForExit(pid, 10), 0);
+    EXPECT_EQ(waitForExit(pid, 60), 0);
     EXPECT_TRUE(windowGone(id));
 }
 
@@ -246,13 +263,13 @@ TEST_F(ProgramProcess, SigtermEndsItThroughTheCloseRequestWithExitCodeZero) {
     const std::string id = windowId();
     ASSERT_FALSE(id.empty()) << readFile(stderrPath);
     kill(pid, SIGTERM);
-    EXPECT_EQ(waitForExit(pid, 10), 0);
+    EXPECT_EQ(waitForExit(pid, 60), 0);
     EXPECT_TRUE(windowGone(id));
 }
 
 TEST_F(ProgramProcess, WithoutADisplayItFailsAtOnceAndSaysWhy) {
     const pid_t pid = start(false);
-    EXPECT_EQ(waitForExit(pid, 10), 1);
+    EXPECT_EQ(waitForExit(pid, 60), 1);
     const std::string errors = readFile(stderrPath);
     EXPECT_NE(errors.find("ERROR"), std::string::npos) << errors;
 }

@@ -236,10 +236,8 @@ int changedNear(const Image& before, const Image& after, const std::vector<Point
     return changed;
 }
 
-void holdKey(const char* key, std::chrono::milliseconds time) {
-    std::system((std::string("xdotool keydown ") + key).c_str());
-    std::this_thread::sleep_for(time);
-    std::system((std::string("xdotool keyup ") + key).c_str());
+bool samePicture(const Image& a, const Image& b) {
+    return a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
 class NativeWayland : public ::testing::Test {
@@ -264,7 +262,36 @@ class NativeWayland : public ::testing::Test {
         } while (area.width != 800 && std::chrono::steady_clock::now() < deadline);
         ASSERT_EQ(area.width, 800) << readFile(stderrPath);
         ASSERT_EQ(area.height, 600);
-        std::this_thread::sleep_for(300ms); // the first frames are drawn; the picture is steady
+        // The first frames are drawn: the root cube's red face is in the middle.
+        const Point root = project({0, 0}, 43);
+        ASSERT_TRUE(waitForPicture("start", [&](const Image& picture) {
+            return isRed(picture.at(static_cast<int>(root.x), static_cast<int>(root.y)));
+        })) << readFile(stderrPath);
+    }
+    // Takes screenshots of the client area until `shows` holds for one (named `name`), for up to
+    // 30 s however busy the machine is; false if it never did.
+    template <typename Shows> bool waitForPicture(const std::string& name, Shows shows) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        do {
+            if (shows(client(name))) {
+                return true;
+            }
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
+    }
+    // The picture once it stands still: two screenshots in a row, a moment apart, alike.
+    Image steadyPicture(const std::string& name) {
+        Image last = client(name);
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(200ms);
+            Image next = client(name);
+            if (samePicture(last, next)) {
+                return next;
+            }
+            last = next;
+        }
+        return last;
     }
     void TearDown() override {
         if (pid > 0) {
@@ -276,7 +303,7 @@ class NativeWayland : public ::testing::Test {
     }
     // The exit status after the program has been asked to end, and its stderr is clean.
     void expectCleanExit() {
-        EXPECT_EQ(waitForExit(pid, 15s), 0);
+        EXPECT_EQ(waitForExit(pid, 60s), 0);
         pid = -1;
         EXPECT_EQ(readFile(stderrPath), "");
     }
@@ -327,9 +354,15 @@ TEST_F(NativeWayland, ShowsThePictureTurnsEachLevelByItsKeyAndEndsOnEscape) {
     } presses[] = {{"Left", 3}, {"Down", 2}, {"Right", 1}, {"Up", 0}};
     Image before = start;
     for (const auto& press : presses) {
-        holdKey(press.key, 400ms);
-        std::this_thread::sleep_for(300ms);
-        const Image after = client(std::string("after-") + press.key);
+        // Held until its level has turned visibly, however slowly the program draws, then let
+        // go; the picture is looked at once it stands still again.
+        std::system((std::string("xdotool keydown ") + press.key).c_str());
+        const bool turned = waitForPicture(std::string("held-") + press.key, [&](const Image& now) {
+            return changedNear(before, now, levels[press.level], radius[press.level]) > 20;
+        });
+        std::system((std::string("xdotool keyup ") + press.key).c_str());
+        EXPECT_TRUE(turned) << press.key;
+        const Image after = steadyPicture(std::string("after-") + press.key);
         for (int level = 0; level < press.level; ++level) {
             EXPECT_EQ(changedNear(before, after, levels[level], radius[level]), 0)
                 << press.key << " changed level " << level;
@@ -339,9 +372,11 @@ TEST_F(NativeWayland, ShowsThePictureTurnsEachLevelByItsKeyAndEndsOnEscape) {
         before = after;
     }
 
-    // Held across a frame: the loop polls, so a press and release between two frames is missed.
-    holdKey("Escape", 300ms);
+    // Held until the program has gone: the loop polls, so a press and release between two
+    // frames is missed.
+    std::system("xdotool keydown Escape");
     expectCleanExit();
+    std::system("xdotool keyup Escape");
 }
 
 TEST_F(NativeWayland, TheTitleBarsCloseButtonEndsIt) {

@@ -53,15 +53,23 @@ static size_t heapBytesInUse(void) {
  * resident memory, which also keeps whatever the allocator has not returned to the system. */
 static void writeLiveCount(void) {
     static const char* path;
+    static char staging[4096];
     static int looked;
     FILE* out;
     if (!looked) {
         path = getenv("SKORVANE_PROBE_COUNT");
+        if (path != NULL && snprintf(staging, sizeof staging, "%s.new", path) >= (int)sizeof staging) {
+            path = NULL;
+        }
         looked = 1;
     }
-    if (path != NULL && (out = fopen(path, "w")) != NULL) {
+    /* Written aside and renamed over the file, so a reader never finds it empty or half written
+     * (a busy machine can hold the writer between the truncation and the write for a while). */
+    if (path != NULL && (out = fopen(staging, "w")) != NULL) {
         fprintf(out, "%ld %zu\n", presentCount, heapBytesInUse());
-        fclose(out);
+        if (fclose(out) == 0) {
+            rename(staging, path);
+        }
     }
 }
 
