@@ -1,5 +1,5 @@
 // OpenGL on the canvas: ChoosePixelFormat, the WGL context calls over WebGL 1 contexts (the
-// fixed-function GL the program draws with is web_gl's, attached to each context), and the
+// fixed-function GL the program draws with is the GL subset's, attached to each context), and the
 // layer's part of SwapBuffers, of swap control and of wglGetProcAddress; the rest of those calls
 // is win32_common's gdi.cpp. A browser presents what was drawn when the page's script hands control
 // back, once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one:
@@ -7,7 +7,7 @@
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 

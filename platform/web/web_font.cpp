@@ -2,13 +2,13 @@
 // drawing (Canvas 2D), as GDI draws them on Windows: each glyph is drawn into a small canvas, its
 // coverage cut at half into a one-bit image, and compiled into a display list that draws it as
 // glBitmap does, with the font's advance. The list draws it again at the size the canvas' device
-// pixels call for (web_gl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
+// pixels call for (webgl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
 // their places. The face is the one asked for, then Liberation Mono (the face "Courier New"
 // resolves to on Linux, with the same metrics), then the browser's monospace. Outline text is not
 // offered.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 
