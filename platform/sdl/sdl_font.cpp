@@ -178,8 +178,7 @@ bool compileGlyphList(FT_Face face, bool embolden, unsigned int character, GLuin
     GLfloat yOrigin = 0.0f;
     GLfloat advance = 0.0f;
     FT_GlyphSlot slot = face->glyph;
-    const bool loaded =
-        FT_Load_Char(face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
+    const bool loaded = FT_Load_Char(face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
     if (loaded) {
         if (embolden) {
             FT_GlyphSlot_Embolden(slot);

@@ -90,9 +90,9 @@ struct LayerState {
 LayerState& layer();
 
 // Why a call fails, kept in the common state; MessageBoxA prints it after its text and forgets it.
+using win32common::clearFailureReason;
 using win32common::setFailureReason;
 using win32common::takeFailureReason;
-using win32common::clearFailureReason;
 // What SDL last said went wrong, with any X protocol error seen since clearXError().
 std::string sdlFailure(const char* what);
 

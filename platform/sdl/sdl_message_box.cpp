@@ -1,8 +1,8 @@
 // The layer's part of MessageBoxA, over SDL's message boxes: caption, text, OK or Yes/No buttons
 // and an icon from the MB_ICON* flag. win32_common has already written the box's line to stderr;
-// with no display that line is all there is. The box runs in a child process so that SIGINT or SIGTERM can end it: it is then
-// answered with its safe choice and no later box is shown. Other button sets (MB_OKCANCEL,
-// MB_RETRYCANCEL, ...) are not offered.
+// with no display that line is all there is. The box runs in a child process so that SIGINT or
+// SIGTERM can end it: it is then answered with its safe choice and no later box is shown. Other
+// button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <csignal>

@@ -56,9 +56,9 @@ void startLayer();
 void shutdownLayer();
 
 // Why a call fails, kept in the common state; MessageBoxA shows it under its text and forgets it.
+using win32common::clearFailureReason;
 using win32common::setFailureReason;
 using win32common::takeFailureReason;
-using win32common::clearFailureReason;
 // Why the program ended, for the page's notice: the reason not yet reported, else the last one.
 std::string endingReason();
 

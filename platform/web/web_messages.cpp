@@ -69,8 +69,12 @@ void translate(const PageEvent& event) {
     }
     switch (event.kind) {
     case PageEvent::key:
-        layer().common.messages.posted.push_back(
-            {window, event.message, event.virtualKey, event.keyData, win32common::messageTime(), {}});
+        layer().common.messages.posted.push_back({window,
+                                                  event.message,
+                                                  event.virtualKey,
+                                                  event.keyData,
+                                                  win32common::messageTime(),
+                                                  {}});
         break;
     case PageEvent::hidden:
         if (window->visible) {

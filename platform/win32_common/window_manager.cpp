@@ -81,12 +81,12 @@ LPARAM keyData(unsigned int scanCode, bool down, bool repeat) {
 
 void postKeyMessage(HWND window, WPARAM key, bool down, bool repeat, bool alt,
                     unsigned int scanCode) {
-    commonState().messages.posted.push_back({window, keyMessage(down, alt), key,
-                                             keyData(scanCode, down, repeat), messageTime(), {}});
+    commonState().messages.posted.push_back(
+        {window, keyMessage(down, alt), key, keyData(scanCode, down, repeat), messageTime(), {}});
 }
 
 WPARAM keypadKey(WPARAM numberPadKey, bool numLockOn) {
-    static const WPARAM navigation[10] = {VK_INSERT, VK_END,  VK_DOWN,  VK_NEXT, VK_LEFT,
+    static const WPARAM navigation[10] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
                                           VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
     if (numLockOn) {
         return numberPadKey;
