@@ -56,4 +56,12 @@ if [ "${#web_sources[@]}" -gt 0 ]; then
     cppcheck --quiet --enable=warning,performance,portability --std=c++17 --language=c++ -I . \
         --suppress=missingIncludeSystem --inline-suppr --error-exitcode=1 "${web_sources[@]}"
 fi
+# The seam: every Win32 entry point is win32_common's, and a layer supplies only the hooks of
+# layer_hooks.h. A WINAPI definition in a layer's folder would be a second copy of a call.
+echo "seam: no layer defines a Win32 entry point"
+if grep -nE '^[A-Za-z_][A-Za-z_0-9 *]* WINAPI [A-Za-z_0-9]+\(' platform/sdl/*.cpp platform/web/*.cpp; then
+    echo "static_checks: a layer defines a Win32 entry point (above); write it once in" \
+        "platform/win32_common/ with a hook in layer_hooks.h" >&2
+    exit 1
+fi
 echo "static_checks: clean"
