@@ -58,7 +58,8 @@ static void writeLiveCount(void) {
     FILE* out;
     if (!looked) {
         path = getenv("SKORVANE_PROBE_COUNT");
-        if (path != NULL && snprintf(staging, sizeof staging, "%s.new", path) >= (int)sizeof staging) {
+        if (path != NULL &&
+            snprintf(staging, sizeof staging, "%s.new", path) >= (int)sizeof staging) {
             path = NULL;
         }
         looked = 1;
