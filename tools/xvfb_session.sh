@@ -24,8 +24,16 @@ xvfb_start() {
     export DISPLAY=":$(head -n1 "$xvfb_dir/display")"
 }
 
+# A SIGTERM that lands just before the server waits for its clients is only seen when the next
+# one interrupts that wait (see tests/support/xvfb.cpp), so it is sent until the server has gone.
 xvfb_stop() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then
+        for _ in $(seq 20); do
+            kill "$xvfb_pid" 2>/dev/null || break
+            sleep 0.5
+        done
+        kill -KILL "$xvfb_pid" 2>/dev/null || true
+    fi
     [ -n "$xvfb_dir" ] && rm -rf "$xvfb_dir" || true
 }
 
