@@ -77,7 +77,15 @@ find_program_window() {
         xdotool search --name '^Skorvane$' 2>/dev/null | head -n1 | grep .
         return
     fi
-    timeout "$seconds" xdotool search --sync --onlyvisible --name '^Skorvane$' | head -n1
+    # One search at a time, again until the deadline: xdotool gives up on a whole search when a
+    # window it looks at is destroyed meanwhile, so its own --sync wait can end early with nothing.
+    local window
+    for _ in $(seq $((seconds * 10))); do
+        window=$(xdotool search --onlyvisible --name '^Skorvane$' 2>/dev/null | head -n1) || true
+        [ -n "$window" ] && { echo "$window"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
 
 # Keys go to the window under the pointer while the focus follows it; once the window has been

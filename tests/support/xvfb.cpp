@@ -1,10 +1,12 @@
 #include "support/xvfb.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -94,17 +96,29 @@ void Xvfb::TearDown() {
 }
 
 std::string findWindow(const std::string& title, int waitSeconds) {
-    const std::string search = waitSeconds > 0 ? "timeout " + std::to_string(waitSeconds) +
-                                                     " xdotool search --sync --onlyvisible"
-                                               : std::string("xdotool search");
-    FILE* pipe = popen((search + " --name '^" + title + "$' 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        return "";
+    // One search at a time, again until the deadline: xdotool gives up on the whole search when a
+    // window it looks at is destroyed meanwhile (the program's start-up makes and drops some), so
+    // its own --sync wait can end early with nothing.
+    const std::string search = std::string("xdotool search") +
+                               (waitSeconds > 0 ? " --onlyvisible" : "") + " --name '^" + title +
+                               "$' 2>/dev/null";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+    for (;;) {
+        FILE* pipe = popen(search.c_str(), "r");
+        if (pipe == nullptr) {
+            return "";
+        }
+        char line[64] = {};
+        const bool found = std::fgets(line, sizeof line, pipe) != nullptr;
+        pclose(pipe);
+        if (found) {
+            return std::string(line, std::strcspn(line, "\n"));
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return "";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    char line[64] = {};
-    const bool found = std::fgets(line, sizeof line, pipe) != nullptr;
-    pclose(pipe);
-    return found ? std::string(line, std::strcspn(line, "\n")) : std::string();
 }
 
 } // namespace testsupport
