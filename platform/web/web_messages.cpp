@@ -2,13 +2,13 @@
 // virtual-key codes (web_keys.cpp; auto-repeat as repeated WM_KEYDOWN), the page being hidden or
 // shown becomes the window being minimised or restored, and the window's size comes back as
 // WM_SIZE on restoring (the page may show the canvas at any size and give it any backing store;
-// the window keeps the size the program made it, see web_page.cpp). Keys reach the demo only while
-// the canvas has the focus. As on Windows, key messages are posted and come back from PeekMessageA,
-// while size and activation messages go straight to the window procedure. PeekMessageA never
-// blocks, but it hands control back to the browser when the program has not done so for a while,
-// because a loop that polls without presenting (the minimised demo) would otherwise freeze the
-// tab. Mouse, text input (WM_CHAR), timers and close requests (a page has no close box) are not
-// translated.
+// the window keeps the size the program made it, see web_backing_store.cpp). Keys reach the demo
+// only while the canvas has the focus. As on Windows, key messages are posted and come back from
+// PeekMessageA, while size and activation messages go straight to the window procedure.
+// PeekMessageA never blocks, but it hands control back to the browser when the program has not done
+// so for a while, because a loop that polls without presenting (the minimised demo) would otherwise
+// freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a page has no close box)
+// are not translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
@@ -107,7 +107,6 @@ void listenToPage() {
     emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
-    initPage();
     // A page opened in a background tab is hidden from the start and gets no change event.
     EmscriptenVisibilityChangeEvent visibility;
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
@@ -117,7 +116,6 @@ void listenToPage() {
 }
 
 void stopListening() {
-    shutdownPage();
     emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
@@ -134,7 +132,8 @@ void pumpPageEvents() {
         layer().pageEvents.pop_front();
         translate(event);
     }
-    pumpPage();
+    followBackingStore();
+    restoreLostContext();
     HWND__* window = canvasWindow();
     if (window != nullptr && !window->minimised) {
         win32common::sendSizeIfChanged(window);

@@ -8,8 +8,8 @@ namespace webplatform {
 
 namespace {
 
-LayerState layerState; // all of the layer's memory, started by startLayer() and released by
-                       // shutdownLayer()
+LayerState layerState; // all of the layer's memory (the page's part too), started by startLayer()
+                       // and released by shutdownLayer()
 
 } // namespace
 
@@ -25,9 +25,17 @@ void startLayer() {
     layer().common.screenDc.font = &layer().stockFont;
     layer().lastHandBack = emscripten_get_now();
     listenToPage();
+    watchBackingStore();
+    watchKeyboardLoss();
+    watchContext();
+    watchControls();
 }
 
 void shutdownLayer() {
+    stopWatchingControls();
+    stopWatchingContext();
+    stopWatchingKeyboardLoss();
+    stopWatchingBackingStore();
     stopListening();
     // What a program left behind (it releases everything itself) goes with the page.
     for (HGLRC__* context : layer().common.contexts) {
