@@ -59,6 +59,7 @@ ctest --test-dir build/gl-check --output-on-failure
 /usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png \
     build/default/tests/reference_picture
 /usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
+/usr/bin/python3 -m tests.web.screen_test build/web build/default/pictures/frame.png
 rm -f build/capture/web.png
 env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
 run_web=$!

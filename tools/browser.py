@@ -17,6 +17,7 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
                                extra_args: more Chromium switches, e.g. "--disable-frame-rate-limit"
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
+    stop_serving()             the server's port refuses connections from now on (network cut)
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -109,7 +110,8 @@ def _key_info(key):
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
     extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map)
     extensions_map.update({".wasm": "application/wasm", ".js": "text/javascript",
-                           ".html": "text/html", ".png": "image/png"})
+                           ".html": "text/html", ".png": "image/png",
+                           ".webmanifest": "application/manifest+json"})
 
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
@@ -125,7 +127,7 @@ class Browser:
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
-        self._server = self._server_thread = None
+        self._server = self._server_thread = self._port = None
         self._process = self._profile = self._stderr = None
         self._ws = self._reader = None
         self._session = None
@@ -160,6 +162,7 @@ class Browser:
         handler = functools.partial(_QuietHandler, directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True
+        self._port = self._server.server_address[1]
         self._server_thread = threading.Thread(target=self._server.serve_forever,
                                                kwargs={"poll_interval": 0.1}, daemon=True)
         self._server_thread.start()
@@ -331,10 +334,19 @@ class Browser:
 
     # ---- page --------------------------------------------------------------------------------
 
+    def stop_serving(self):
+        """Stops the static server: its port refuses every connection from now on, as a site
+        with the network cut."""
+        if self._server is not None:
+            self._server.shutdown()
+            self._server.server_close()
+            self._server_thread.join(timeout=2)
+            self._server = None
+
     def url(self, path=""):
-        if self._server is None:
+        if self._port is None:
             raise BrowserError("no directory is served")
-        return "http://127.0.0.1:%d/%s" % (self._server.server_address[1], path.lstrip("/"))
+        return "http://127.0.0.1:%d/%s" % (self._port, path.lstrip("/"))
 
     def open(self, url, timeout=None):
         with self._arrived:

@@ -55,16 +55,20 @@ EM_JS(void, installBackingStoreObserver, (), {
     }
     handlers.fromCss = fromCss;
     handlers.ratio = devicePixelRatio;
+    handlers.remove = () => {
+        if (handlers.observer) {
+            handlers.observer.disconnect();
+        }
+    };
     fromCss();
 });
 // clang-format on
 
 EM_JS(void, removeBackingStoreObserver, (), {
-    const handlers = Module.backingStoreHandlers;
-    if (handlers && handlers.observer) {
-        handlers.observer.disconnect();
+    if (Module.backingStoreHandlers) {
+        Module.backingStoreHandlers.remove();
+        delete Module.backingStoreHandlers;
     }
-    delete Module.backingStoreHandlers;
 });
 
 // A changed ratio (another screen, zooming) need not change the CSS size the observer watches, and

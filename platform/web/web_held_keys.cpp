@@ -35,21 +35,19 @@ EM_JS(void, installKeyboardLossHandlers, (), {
     canvas.addEventListener('blur', handlers.release);
     window.addEventListener('blur', handlers.release);
     document.addEventListener('visibilitychange', handlers.visibility);
+    handlers.remove = () => {
+        canvas.removeEventListener('blur', handlers.release);
+        window.removeEventListener('blur', handlers.release);
+        document.removeEventListener('visibilitychange', handlers.visibility);
+    };
 });
 // clang-format on
 
 EM_JS(void, removeKeyboardLossHandlers, (), {
-    const canvas = document.getElementById('canvas');
-    const handlers = Module.keyboardLossHandlers;
-    if (!handlers) {
-        return;
+    if (Module.keyboardLossHandlers) {
+        Module.keyboardLossHandlers.remove();
+        delete Module.keyboardLossHandlers;
     }
-    if (canvas) {
-        canvas.removeEventListener('blur', handlers.release);
-    }
-    window.removeEventListener('blur', handlers.release);
-    document.removeEventListener('visibilitychange', handlers.visibility);
-    delete Module.keyboardLossHandlers;
 });
 
 EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
@@ -108,10 +106,14 @@ void noteKey(const PageEvent& event) {
     if (event.virtualKey >= held.size()) {
         return;
     }
-    if (event.message == WM_KEYDOWN || event.message == WM_SYSKEYDOWN) {
+    // The window procedure records WM_KEYDOWN and WM_KEYUP only: a key let go while Alt is held
+    // (WM_SYSKEYUP) stays down for the program, as on Windows, until the keyboard is let go of.
+    if (event.message == WM_KEYDOWN) {
         held.set(event.virtualKey);
-    } else {
+    } else if (event.message == WM_KEYUP) {
         held.reset(event.virtualKey);
+    } else {
+        return;
     }
     unsigned char shown[256];
     for (size_t key = 0; key < held.size(); ++key) {

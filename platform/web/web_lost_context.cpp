@@ -56,21 +56,19 @@ EM_JS(void, installContextHandlers, (int reloadAfterMs), {
     };
     canvas.addEventListener('webglcontextlost', handlers.lost);
     canvas.addEventListener('webglcontextrestored', handlers.restored);
+    handlers.remove = () => {
+        clearTimeout(handlers.reloadTimer);
+        canvas.removeEventListener('webglcontextlost', handlers.lost);
+        canvas.removeEventListener('webglcontextrestored', handlers.restored);
+    };
 });
 // clang-format on
 
 EM_JS(void, removeContextHandlers, (), {
-    const canvas = document.getElementById('canvas');
-    const handlers = Module.contextHandlers;
-    if (!handlers) {
-        return;
+    if (Module.contextHandlers) {
+        Module.contextHandlers.remove();
+        delete Module.contextHandlers;
     }
-    clearTimeout(handlers.reloadTimer);
-    if (canvas) {
-        canvas.removeEventListener('webglcontextlost', handlers.lost);
-        canvas.removeEventListener('webglcontextrestored', handlers.restored);
-    }
-    delete Module.contextHandlers;
 });
 
 } // namespace

@@ -31,6 +31,16 @@ bool pageWouldAct(WPARAM key) {
            key == VK_HOME || key == VK_END;
 }
 
+// In full screen, or just out of it: a browser that hands the page the Escape which took it out
+// of full screen hands it over after the change.
+// (clang-format would split the JavaScript comparison.)
+// clang-format off
+EM_JS(bool, escapeLeavesFullScreen, (), {
+    const full = document.fullscreenElement || document.webkitFullscreenElement;
+    return !!full || performance.now() - (Module.leftFullScreenAt || -1e9) < 500;
+});
+// clang-format on
+
 EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
     HWND__* window = canvasWindow();
     if (window == nullptr || !window->visible || layer().messageBoxShowing) {
@@ -38,6 +48,11 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     }
     const WPARAM key = virtualKey(*event);
     if (key == 0) {
+        return EM_FALSE;
+    }
+    // In full screen Escape is the browser's way out of it, which it promises on entering: there
+    // it leaves full screen and does not end the demo (End does).
+    if (key == VK_ESCAPE && escapeLeavesFullScreen()) {
         return EM_FALSE;
     }
     const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
