@@ -4,7 +4,7 @@
 // followBackingStore() acts on the program's own call path, as the key handlers do.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 

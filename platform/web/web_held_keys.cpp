@@ -60,11 +60,6 @@ EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
     Module.keysDown = keys;
 });
 
-// lParam of a key message as Windows fills it for a first press or a release.
-LPARAM keyData(bool down) {
-    return static_cast<LPARAM>(down ? 1u : (1u | 1u << 30 | 1u << 31));
-}
-
 } // namespace
 
 // Called by the page's handlers.
@@ -94,9 +89,9 @@ void stopWatchingKeyboardLoss() {
 void queueKey(WPARAM key, bool down) {
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = down ? WM_KEYDOWN : WM_KEYUP;
+    entry.message = win32common::keyMessage(down, false);
     entry.virtualKey = key;
-    entry.keyData = keyData(down);
+    entry.keyData = win32common::keyData(0, down, false);
     layer().pageEvents.push_back(entry);
     noteKey(entry);
 }

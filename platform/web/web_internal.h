@@ -48,22 +48,20 @@ struct PageState {
     bool restorePending = false;
 };
 
-// All of the layer's memory. The GL subset (web_gl*.cpp) keeps a record of its own: it is a
+// All of the layer's memory. The GL subset (platform/webgl) keeps a record of its own: it is a
 // library that knows nothing of the layer, checked on its own, and the layer reaches it only
-// through web_gl.h (the device scale, the context lost and restored).
+// through webgl.h (the device scale, the context lost and restored).
 struct LayerState {
     // What the calls written once for every layer keep: classes, the window, focus, the message
     // queue, the screen's DC and the fonts.
     win32common::CommonState common;
     HFONT__ stockFont;
-    // Window manager
-    int cursorCounter = 0;
     // Message queue
     std::deque<PageEvent> pageEvents;
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
-    int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
+    int driverSwapInterval = 1; // a browser presents on its animation frames whatever is asked
     // The last failure reason a box reported, for the page's closing notice (the reason not yet
     // reported is the common state's).
     std::string reportedReason;
@@ -80,9 +78,9 @@ void startLayer();
 void shutdownLayer();
 
 // Why a call fails, kept in the common state; MessageBoxA shows it under its text and forgets it.
+using win32common::clearFailureReason;
 using win32common::setFailureReason;
 using win32common::takeFailureReason;
-void clearFailureReason();
 // Why the program ended, for the page's notice: the reason not yet reported, else the last one.
 std::string endingReason();
 

@@ -4,7 +4,7 @@
 // program's own call path (restoreLostContext, from the message pump).
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 
