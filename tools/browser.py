@@ -40,7 +40,7 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
 
 Helpers the page's tests, tools and benchmark share (functions of a started Browser `b`):
     read_png(data)             rows of (r, g, b) tuples of an 8-bit RGB(A) PNG
-    canvas_picture(b)          the canvas as the screen shows it, in device pixels
+    canvas_picture(b, scale=1) the canvas as the screen shows it, in device pixels
     resample(picture, w, h)    nearest-pixel resampling (to the window's 800 x 600 by default)
     frames(b), wait_frames(b, count)
                                frames the demo presented; waits for `count` more
@@ -481,12 +481,12 @@ def canvas_rect(b):
                       "(document.getElementById('canvas').getBoundingClientRect())")
 
 
-def canvas_picture(b):
+def canvas_picture(b, scale=1):
     """The canvas as the screen shows it, in device pixels (800 x 600 on a desktop page at
-    scale 1)."""
+    scale 1); scale 1 / devicePixelRatio gives it in CSS pixels, quicker to read."""
     left, top, width, height = canvas_rect(b)
     shot = b.send("Page.captureScreenshot", format="png",
-                  clip={"x": left, "y": top, "width": width, "height": height, "scale": 1})
+                  clip={"x": left, "y": top, "width": width, "height": height, "scale": scale})
     return read_png(base64.b64decode(shot["data"]))
 
 

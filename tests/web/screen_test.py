@@ -24,8 +24,8 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 from tools.browser import (  # noqa: E402
-    Browser, BrowserError, BrowserTimeout, canvas_picture, frames, hold, keys_down, resample,
-    touch, wait_frames)
+    Browser, BrowserError, BrowserTimeout, canvas_picture, canvas_rect, frames, hold, keys_down,
+    resample, touch, wait_frames)
 from tests.web.page_test import (  # noqa: E402
     angle_difference, caption_boxes, check, in_boxes, near, read_png, results, root_angle)
 
@@ -64,6 +64,26 @@ def start(b, path="index.html"):
 def control_centre(layout, name):
     left, top, right, bottom = dict(layout["controls"])[name]
     return (left + right) / 2, (top + bottom) / 2
+
+
+def turn_between_looks(b, frames_apart=10):
+    """How far the picture turned between two looks `frames_apart` frames apart, and the 2
+    degrees a frame the frames presented between them stand for (the lines repeat every 90
+    degrees, so the turn is the one nearest to that). Both are taken before either is read, so
+    that few frames pass between them."""
+    looks = []
+    for wait in (0, frames_apart):
+        if wait:
+            wait_frames(b, wait)
+        left, top, width, height = canvas_rect(b)
+        count = frames(b)
+        shot = b.send("Page.captureScreenshot", format="png", clip={
+            "x": left, "y": top, "width": width, "height": height,
+            "scale": 1 / b.evaluate("devicePixelRatio")})
+        looks.append((count, shot["data"]))
+    angles = [root_angle(resample(read_png(base64.b64decode(data)))) for _, data in looks]
+    expected = 2 * (looks[1][0] - looks[0][0])
+    return expected + angle_difference(angles[1] - angles[0] - expected, 0), expected
 
 
 def laid_out(layout):
@@ -140,17 +160,14 @@ def turned_with_up_held(build):
         emulate(b, 844, 390, 3, True)  # the phone turned on its side, the finger still down
         b.wait_for("(c => c.right < innerWidth / 2 + 80)"
                    "(document.querySelector('.pad').getBoundingClientRect())", timeout=5)
-        wait_frames(b, 3)
-        first = root_angle(resample(canvas_picture(b)))
-        wait_frames(b, 10)
-        turned = angle_difference(root_angle(resample(canvas_picture(b))), first)
+        turned, expected = turn_between_looks(b)
         held = keys_down(b)
         faults = laid_out(b.evaluate(LAYOUT))
         touch(b, "touchEnd", [])
         check("turned from upright to landscape with Up held: laid out again at once, Up still "
-              "held and still turning", held == [VK_UP] and abs(turned) > 1 and not faults,
-              "held %s, turned %.1f degrees (modulo 90) over 10 frames or more; %s" % (
-                  held, turned, faults))
+              "held and still turning 2 degrees a frame", held == [VK_UP] and
+              abs(turned - expected) <= 8 and not faults,
+              "held %s, turned %.1f degrees for %d; %s" % (held, turned, expected, faults))
 
 
 # ---- full screen --------------------------------------------------------------------------------
@@ -470,9 +487,8 @@ def alt_release(build):
                windowsVirtualKeyCode=18, nativeVirtualKeyCode=18)
         wait_frames(b, 3)
         held_after_alt = keys_down(b)
-        a = root_angle(resample(canvas_picture(b)))
-        wait_frames(b, 5)
-        still_turning = abs(angle_difference(root_angle(resample(canvas_picture(b))), a)) > 4
+        turned, expected = turn_between_looks(b)
+        still_turning = abs(turned - expected) <= 8
         b.evaluate("(h => { h.tabIndex = -1; h.focus({preventScroll: true}); })"
                    "(document.getElementById('help'))")
         wait_frames(b, 3)
