@@ -134,6 +134,13 @@ bool anyWindowDrawable(); // some window is shown and not minimised
 // The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
 WPARAM virtualKey(const SDL_Keysym& key);
 
+// Message boxes, owned by sdl_message_box.cpp: shows a box with the final caption and text, OK or
+// Yes/No buttons, an MB_ICON* icon and an owner window, and waits for it. Returns the button
+// pressed, or 0 when nobody answered: no display, the box closed or not shown, or a signal that
+// ends the program (after which no box is shown any more).
+int showMessageBox(const char* caption, const char* text, const char* reason, bool yesNo, UINT icon,
+                   HWND owner);
+
 // Fonts, owned by sdl_font.cpp.
 void releaseFonts(); // every font, face and FreeType itself, and the fontconfig configuration
 
