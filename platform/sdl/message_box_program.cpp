@@ -12,9 +12,11 @@
 
 #include <SDL.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -81,6 +83,9 @@ bool parseRequest(int argc, char** argv, BoxRequest& request) {
 // The owner's X window as an SDL window, so that SDL marks the box transient for it and the
 // window manager keeps it above. Without SDL's X11 driver the box simply has no owner.
 SDL_Window* ownerWindow(unsigned long owner) {
+    // SDL's own SIGINT and SIGTERM handlers would turn the signal that ends the box into an event
+    // nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (owner == 0 || !SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11") ||
         SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return nullptr;
@@ -117,6 +122,9 @@ int showBox(const BoxRequest& request) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A box outliving the program that asked for it (killed with SIGKILL, say) would wait for an
+    // answer nobody needs.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     BoxRequest request;
     if (!parseRequest(argc, argv, request)) {
         std::fputs("skorvane-message-box: shows Skorvane's message boxes and is started by it; "

@@ -1,8 +1,8 @@
 // The message box as the program meets it when something fails: a GL context and the heap kept
 // busy by another thread, the box answered by clicking its own buttons or ended by SIGTERM, round
 // after round, each in a fresh process; and the box's own process, which must hold none of the
-// program's descriptors. SKORVANE_BOX_ROUNDS sets the number of rounds (ctest's
-// platform.message_box_rounds runs 50).
+// program's descriptors, and which belongs to the window it was given. SKORVANE_BOX_ROUNDS sets
+// the number of rounds (./test.sh runs 50).
 #include "platform/sdl/sdl_layer.h"
 #include "platform/window_fixture.h"
 #include "support/cube_picture.h"
@@ -366,8 +366,8 @@ std::string descriptorProblems(const std::map<int, std::string>& before,
     return problems.str();
 }
 
-// Shows a box with a window, a GL context and some careless descriptors open, checks the
-// descriptors while it is up, then ends it with SIGTERM.
+// Shows a box owned by a window with a GL context, with some careless descriptors open; checks
+// the descriptors and the box's owner while it is up, then ends it with SIGTERM.
 int checkDescriptorsWhileABoxIsUp() {
     alarm(60);
     const std::map<int, std::string> before = openDescriptors(getpid());
@@ -376,7 +376,8 @@ int checkDescriptorsWhileABoxIsUp() {
     const int file = mkstemp(marker);
     int pipeEnds[2] = {-1, -1};
     HGLRC context = nullptr;
-    if (file < 0 || pipe(pipeEnds) != 0 || windowWithContext(context) == nullptr) {
+    HWND owner = windowWithContext(context);
+    if (file < 0 || pipe(pipeEnds) != 0 || owner == nullptr) {
         return 2;
     }
     unlink(marker);
@@ -384,9 +385,18 @@ int checkDescriptorsWhileABoxIsUp() {
     std::thread user([&] {
         waitFor([] { return !boxWindow("Descriptors").empty(); }, 30);
         problems = descriptorProblems(before, {file, pipeEnds[0], pipeEnds[1]});
+        // The window manager keeps a box above the window it is transient for.
+        const std::string transientFor =
+            commandOutput("xprop -id " + boxWindow("Descriptors") + " WM_TRANSIENT_FOR");
+        const unsigned long ownerId = std::stoul(xWindowId("Box Owner")); // xdotool: decimal
+        if (transientFor.find("window id # 0x") == std::string::npos ||
+            std::stoul(transientFor.substr(transientFor.find("0x")), nullptr, 16) != ownerId) {
+            problems += "the box is not transient for its owner " + std::to_string(ownerId) + ": " +
+                        transientFor;
+        }
         kill(getpid(), SIGTERM);
     });
-    MessageBoxA(nullptr, "Program Will Now Close.", "Descriptors", MB_OK | MB_ICONERROR);
+    MessageBoxA(owner, "Program Will Now Close.", "Descriptors", MB_OK | MB_ICONERROR);
     user.join();
     std::fputs(problems.c_str(), stderr);
     return problems.empty() ? 0 : 1;
