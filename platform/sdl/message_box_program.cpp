@@ -1,7 +1,7 @@
 // The SDL layer's message box as a program of its own, started by MessageBoxA with posix_spawn.
-// A fresh process has no GL driver threads and no locks held by them, which a forked copy of the
-// program would inherit; and SDL itself forks to show a box on X11, which is only safe in a
-// process with a single thread, like this one.
+// A fresh process has no GL driver threads and no locks held by them, which a duplicate of the
+// program would inherit; and SDL itself duplicates its process to show a box on X11, which is only
+// safe in a process with a single thread, like this one.
 //
 //   skorvane-message-box ok|yes-no error|warning|information OWNER CAPTION TEXT
 //

@@ -2,8 +2,8 @@
 // MB_ICON* flag. Every box is also written to stderr, with the reason the layer kept for the
 // failing call after the text, so a terminal user sees why; with no display that line is all
 // there is. The box is shown by a program of its own (message_box_program.cpp), started with
-// posix_spawn: a forked copy of this process would inherit the locks that the GL driver's
-// threads hold at that moment (malloc's, Xlib's, Mesa's) and could wait on them forever. SIGINT
+// posix_spawn: a duplicate of this process would inherit the locks that the GL driver's threads
+// hold at that moment (malloc's, Xlib's, Mesa's) and could wait on them forever. SIGINT
 // or SIGTERM end the box and answer it with its safe choice, and no later box is shown. Other
 // button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
@@ -54,7 +54,7 @@ std::string boxProgramPath() {
 }
 
 // Starts the box program in a process group of its own (ending the group also ends the process
-// SDL forks inside it for the box), with SIGINT and SIGTERM at their defaults and unblocked
+// SDL starts inside it for the box), with SIGINT and SIGTERM at their defaults and unblocked
 // whatever this process did with them, and with no descriptor of this process but the standard
 // streams: the file action closes every other one in the new process whether or not it was
 // opened close-on-exec. Returns the process, or -1.
