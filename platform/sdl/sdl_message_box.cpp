@@ -1,11 +1,10 @@
-// MessageBoxA over SDL's message boxes: caption, text, OK or Yes/No buttons and an icon from the
-// MB_ICON* flag. Every box is also written to stderr, with the reason the layer kept for the
-// failing call after the text, so a terminal user sees why; with no display that line is all
-// there is. The box is shown by a program of its own (message_box_program.cpp), started with
-// posix_spawn: a duplicate of this process would inherit the locks that the GL driver's threads
-// hold at that moment (malloc's, Xlib's, Mesa's) and could wait on them forever. SIGINT
-// or SIGTERM end the box and answer it with its safe choice, and no later box is shown. Other
-// button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
+// The layer's part of MessageBoxA, over SDL's message boxes: caption, text, OK or Yes/No buttons
+// and an icon from the MB_ICON* flag. win32_common has already written the box's line to stderr;
+// with no display that line is all there is. The box is shown by a program of its own
+// (message_box_program.cpp), started with posix_spawn: a duplicate of this process would inherit
+// the locks that the GL driver's threads hold at that moment (malloc's, Xlib's, Mesa's) and could
+// wait on them forever. SIGINT or SIGTERM end the box and answer it with its safe choice, and no
+// later box is shown. Other button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <climits>
@@ -21,7 +20,6 @@ extern char** environ;
 
 namespace {
 
-constexpr UINT buttonMask = 0x0000000F;
 constexpr UINT iconMask = 0x000000F0;
 
 volatile std::sig_atomic_t endSignal = 0;
@@ -108,20 +106,19 @@ int waitForAnswer(pid_t box) {
 
 } // namespace
 
-namespace sdlplatform {
+using namespace sdlplatform;
 
 // The reason is on stderr already; the box shows the text alone, as on Windows.
-int showMessageBox(const char* caption, const char* text, const char* /*reason*/, bool yesNo,
-                   UINT icon, HWND owner) {
+int win32common::showMessageBox(const MessageBoxRequest& request) {
     if (layer().endRequested || !videoReady()) {
-        return 0;
+        return request.unanswered;
     }
     const std::string program = boxProgramPath();
-    HWND__* ownerWindow = liveWindow(owner);
-    const std::string ownerId =
-        std::to_string(ownerWindow != nullptr && videoIsX11() ? ownerWindow->xWindow : 0);
+    const std::string owner =
+        std::to_string(request.owner != nullptr && videoIsX11() ? request.owner->xWindow : 0);
     const char* arguments[] = {
-        program.c_str(), yesNo ? "yes-no" : "ok", iconWord(icon), ownerId.c_str(), caption, text,
+        program.c_str(), request.yesNo ? "yes-no" : "ok", iconWord(request.type & iconMask),
+        owner.c_str(),   request.caption.c_str(),         request.text.c_str(),
         nullptr};
 
     struct sigaction noting {};
@@ -133,37 +130,14 @@ int showMessageBox(const char* caption, const char* text, const char* /*reason*/
     sigaction(SIGINT, &noting, &previousInterrupt);
     sigaction(SIGTERM, &noting, &previousTerminate);
     const pid_t box = startBoxProgram(program, const_cast<char* const*>(arguments));
-    int answer = box > 0 ? waitForAnswer(box) : 0;
+    const int answer = box > 0 ? waitForAnswer(box) : 0;
     sigaction(SIGINT, &previousInterrupt, nullptr);
     sigaction(SIGTERM, &previousTerminate, nullptr);
     if (endSignal != 0) {
         layer().endRequested = true;
-        answer = 0;
+        return request.unanswered;
     }
-    // Only a button the box offered counts as an answer.
-    const bool offered = yesNo ? answer == IDYES || answer == IDNO : answer == IDOK;
-    return offered ? answer : 0;
-}
-
-} // namespace sdlplatform
-
-using namespace sdlplatform;
-
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    const char* shownText = text != nullptr ? text : "";
-    const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
-    const std::string reason = takeFailureReason();
-    std::fprintf(stderr, "%s: %s%s%s\n", shownCaption, shownText, reason.empty() ? "" : " ",
-                 reason.empty() ? "" : ("(" + reason + ")").c_str());
-    std::fflush(stderr);
-
-    const bool yesNo = (type & buttonMask) == MB_YESNO;
-    const int answer =
-        showMessageBox(shownCaption, shownText, reason.c_str(), yesNo, type & iconMask, owner);
-    // Without a display nobody can answer, and after a signal or a closed box nobody wanted to: a
-    // question gets the cautious answer.
-    if (answer != 0) {
-        return answer;
-    }
-    return yesNo ? IDNO : IDOK;
+    // Only a button the box offered counts as an answer; a closed box has none.
+    const bool offered = request.yesNo ? answer == IDYES || answer == IDNO : answer == IDOK;
+    return offered ? answer : request.unanswered;
 }
