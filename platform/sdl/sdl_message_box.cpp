@@ -7,6 +7,7 @@
 // later box is shown. Other button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -97,7 +98,8 @@ int waitForAnswer(pid_t box) {
         }
         if (done < 0 || endSignal != 0) {
             kill(-box, SIGTERM);
-            waitpid(box, &status, 0);
+            while (waitpid(box, &status, 0) < 0 && errno == EINTR) { // a second signal
+            }
             return 0;
         }
         SDL_Delay(20);

@@ -20,9 +20,11 @@ info=$(dpkg-deb -I "$deb")
 echo "$info" | grep -E '^ (Package|Version|Depends|Recommends):'
 for dependency in libsdl2-2.0-0 libwayland-client0 libfreetype6 libfontconfig1 libgl1 libglu1-mesa \
     fonts-liberation2; do
-    echo "$info" | grep -Eq "^ Depends:.*\b$dependency\b" || fail "$dependency is not a dependency"
+    # grep -q stops reading at the first match; fed through a pipe, the writer could then die of
+    # SIGPIPE and, with pipefail, fail the check for a dependency that is there.
+    grep -Eq "^ Depends:.*\b$dependency\b" <<<"$info" || fail "$dependency is not a dependency"
 done
-echo "$info" | grep -Eq '^ Recommends:.*\blibdecor-0-plugin-1-cairo\b' ||
+grep -Eq '^ Recommends:.*\blibdecor-0-plugin-1-cairo\b' <<<"$info" ||
     fail "libdecor's cairo plugin (title bars on Wayland) is not recommended"
 
 dpkg -x "$deb" "$work/root"
