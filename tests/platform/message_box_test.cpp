@@ -281,40 +281,17 @@ std::map<int, std::string> openDescriptors(pid_t process) {
     return descriptors;
 }
 
-std::string statField(pid_t process, int field) {
-    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream after(text.substr(text.rfind(')') + 2)); // the name may hold spaces
-    std::string value;
-    for (int i = 3; i <= field; ++i) {
-        after >> value;
-    }
-    return value;
-}
-
 // The box program this process started, and whatever it started itself: its process group.
 std::vector<pid_t> boxProcesses() {
-    pid_t box = 0;
-    std::vector<pid_t> all;
-    if (DIR* proc = opendir("/proc")) {
-        while (const dirent* entry = readdir(proc)) {
-            const pid_t process = std::atoi(entry->d_name);
-            char exe[512] = "";
-            const std::string link = "/proc/" + std::to_string(process) + "/exe";
-            if (process > 0 && readlink(link.c_str(), exe, sizeof exe - 1) > 0 &&
-                std::string(exe).find("/skorvane-message-box") != std::string::npos) {
-                all.push_back(process);
-                if (statField(process, 4) == std::to_string(getpid())) {
-                    box = process;
-                }
-            }
-        }
-        closedir(proc);
-    }
+    // By process name, which the kernel cuts to 15 characters.
+    std::istringstream box(
+        commandOutput("pgrep -P " + std::to_string(getpid()) + " '^skorvane-messag'"));
     std::vector<pid_t> group;
-    for (pid_t process : all) {
-        if (box != 0 && statField(process, 5) == std::to_string(box)) {
-            group.push_back(process);
+    pid_t leader = 0;
+    if (box >> leader) {
+        std::istringstream members(commandOutput("pgrep -g " + std::to_string(leader)));
+        for (pid_t member = 0; members >> member;) {
+            group.push_back(member);
         }
     }
     return group;
