@@ -384,5 +384,20 @@ TEST(MessageBoxDeathTest, ItsProcessHoldsNoneOfTheProgramsDescriptors) {
     EXPECT_EXIT(std::_Exit(checkDescriptorsWhileABoxIsUp()), ::testing::ExitedWithCode(0), "");
 }
 
+TEST(MessageBoxProgram, RefusesAnyOtherCommandLineWithoutShowingABox) {
+    // Unknown words, an owner that is not decimal or too big for an X id, too few or too many
+    // arguments: each exits with "not answered" at once (a shown box would wait for a click).
+    for (const char* arguments :
+         {"", "ok error 0 Caption", "ok error 0 Caption Text more", "okay error 0 Caption Text",
+          "ok fatal 0 Caption Text", "yes-no error 0x10 Caption Text",
+          "ok error 4294967296 Caption Text", "ok error -1 Caption Text", "ok error '' C T"}) {
+        const std::string command = std::string("timeout 20 ") + SKORVANE_BOX_PROGRAM + " " +
+                                    arguments + " 2>&1; echo \"exit $?\"";
+        const std::string output = commandOutput(command);
+        EXPECT_NE(output.find("usage: skorvane-message-box"), std::string::npos) << arguments;
+        EXPECT_NE(output.find("exit 0"), std::string::npos) << arguments << ": " << output;
+    }
+}
+
 } // namespace
 } // namespace platformtest
