@@ -6,13 +6,16 @@
 Each fault in the list names a file, a piece of its text that occurs exactly once, and what to put
 there instead. For each in turn: apply it, build the default preset, run its tests (ctest, stopping
 at the first failure), restore the file. A fault is killed when the build or a test fails; the
-rest survive. Prints one line per fault, then the score and the survivors. Not part of CI: a fault takes
-about 40 seconds on two cores. The build directory must be configured already
+rest survive. Prints one line per fault (a killed one with the tests that failed on it, as far as
+ctest ran before it stopped), then the score and the survivors. --only and --tests narrow a run to
+some faults and the tests meant to catch them, e.g. after changing those tests. Not part of CI: a
+fault takes about 40 seconds on two cores. The build directory must be configured already
 (cmake --preset default). The files are restored even when the run is interrupted.
 """
 
 import argparse
 import os
+import re
 import subprocess
 import sys
 import time
@@ -46,12 +49,22 @@ def read_faults(path):
     return faults
 
 
-def run(command, timeout):
+def run(command, timeout, output=None):
+    """The command's exit code ("timeout" if it ran out of time); its output goes to `output`."""
     try:
-        return subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              timeout=timeout).returncode
+        done = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=timeout, universal_newlines=True, errors="replace")
     except subprocess.TimeoutExpired:
         return "timeout"
+    if output is not None:
+        output.append(done.stdout)
+    return done.returncode
+
+
+def failed_tests(ctest_output):
+    """The tests ctest lists as failed, from its closing summary ('  12 - Name ... (Failed)')."""
+    summary = ctest_output.partition("The following tests FAILED:")[2]
+    return re.findall(r"^\s*\d+ - (\S+)", summary, re.MULTILINE)
 
 
 def main():
@@ -89,11 +102,12 @@ def main():
                   (number, fault["file"], original.count(fault["old"])))
             continue
         started = time.monotonic()
+        output = []
         try:
             with open(path, "w") as f:
                 f.write(original.replace(fault["old"], fault["new"]))
             outcome = "build failed" if run(build, 1800) != 0 else \
-                "survived" if run(test, 1800) == 0 else "killed"
+                "survived" if run(test, 1800, output) == 0 else "killed"
         finally:
             with open(path, "w") as f:
                 f.write(original)
@@ -101,8 +115,10 @@ def main():
             survivors.append(number)
         else:
             killed += 1
-        print("%3d  %-12s %4.0fs  %s: %s" % (number, outcome, time.monotonic() - started,
-                                             fault["file"], fault.get("why", fault["new"])))
+        killers = failed_tests("".join(output))
+        print("%3d  %-12s %4.0fs  %s: %s%s" % (number, outcome, time.monotonic() - started,
+                                               fault["file"], fault.get("why", fault["new"]),
+                                               "  [by %s]" % ", ".join(killers) if killers else ""))
         sys.stdout.flush()
 
     run(build, 1800)  # leave the build matching the sources
