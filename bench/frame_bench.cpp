@@ -90,12 +90,10 @@ void drawReferenceFrame() {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
-    glRasterPos2f(-1.6f, -1.2f);
-    printText("Quenz's Matrix Demonstration using own matrices");
-    glRasterPos2f(-1.6f, -1.0f);
-    printText("This has been designed in anticipation to add to my project gh");
-    glRasterPos2f(-1.6f, -0.8f);
-    printText("Created using Quillon");
+    for (const Caption& caption : captions) {
+        glRasterPos2f(caption.x, caption.y);
+        printText(caption.text);
+    }
 
     const float levelScales[3] = {static_cast<float>(1.0 / 1.0), static_cast<float>(1.0 / 1.2),
                                   static_cast<float>(1.0 / 1.5)};

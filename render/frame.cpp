@@ -11,6 +11,12 @@ float levelTwoSpin = 0.0f;
 float levelThreeSpin = 0.0f;
 Matrix4 viewMatrix;
 
+const Caption captions[captionCount] = {
+    {-1.6f, -1.2f, "Quenz's Matrix Demonstration using own matrices"},
+    {-1.6f, -1.0f, "This has been designed in anticipation to add to my project gh"},
+    {-1.6f, -0.8f, "Created using Quillon"},
+};
+
 namespace {
 
 constexpr float spinStep = 2.0f; // degrees per frame while a key is held
@@ -52,12 +58,10 @@ void drawCaptions() {
     glDisable(GL_BLEND);
 
     // The captions are fixed texts without any '%', so they serve as their own format.
-    glRasterPos2f(-1.6f, -1.2f);
-    printText("Quenz's Matrix Demonstration using own matrices");
-    glRasterPos2f(-1.6f, -1.0f);
-    printText("This has been designed in anticipation to add to my project gh");
-    glRasterPos2f(-1.6f, -0.8f);
-    printText("Created using Quillon");
+    for (const Caption& caption : captions) {
+        glRasterPos2f(caption.x, caption.y);
+        printText(caption.text);
+    }
 }
 
 } // namespace

@@ -26,6 +26,16 @@ void printText(const char* format, ...);
 
 void killFont();
 
+// The three caption lines each frame writes in the lower left, lowest first: raster position and
+// text.
+struct Caption {
+    float x;
+    float y;
+    const char* text;
+};
+constexpr int captionCount = 3;
+extern const Caption captions[captionCount];
+
 // Adds 2 degrees to the spin of every level whose arrow key is held.
 void updateSpins();
 

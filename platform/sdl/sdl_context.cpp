@@ -1,6 +1,6 @@
-// OpenGL on a window: ChoosePixelFormat, the WGL context calls over SDL's GL contexts, and the
-// layer's part of SwapBuffers (the pacing of swap_pacing.h), of swap control and of
-// wglGetProcAddress; the rest of those calls is win32_common's gdi.cpp. Layered planes, overlays
+// OpenGL on a window: the layer's part of the pixel format, of the WGL context calls over SDL's GL
+// contexts, of SwapBuffers (the pacing of swap_pacing.h), of swap control and of
+// wglGetProcAddress; the calls themselves are win32_common's gdi.cpp. Layered planes, overlays
 // and the WGL_ARB_pixel_format family are not offered.
 #include "platform/sdl/sdl_internal.h"
 
@@ -43,8 +43,8 @@ double secondsNow() {
 // window is on its display.
 void pacePresentation(SDL_Window* window) {
     SwapPacing& pacing = layer().pacing;
-    if (pacing.interval != layer().swapInterval) {
-        startPacing(pacing, layer().swapInterval, refreshRate(window));
+    if (pacing.interval != layer().driverSwapInterval) {
+        startPacing(pacing, layer().driverSwapInterval, refreshRate(window));
     }
     const double now = secondsNow();
     const double until = afterSwap(pacing, now);
@@ -56,8 +56,8 @@ void pacePresentation(SDL_Window* window) {
 } // namespace
 
 void applyRecordedSwapInterval() {
-    if (layer().swapInterval > 0 && sdlContextCurrent()) {
-        SDL_GL_SetSwapInterval(layer().swapInterval);
+    if (layer().driverSwapInterval > 0 && sdlContextCurrent()) {
+        SDL_GL_SetSwapInterval(layer().driverSwapInterval);
     }
 }
 
@@ -77,23 +77,15 @@ void releaseContexts() {
 } // namespace sdlplatform
 
 using namespace sdlplatform;
-using win32common::choosePixelFormat;
 
-int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
+void win32common::windowBuffers(HWND window, int& depthBits, int& stencilBits) {
     // The window's one format is the GL configuration it was created with.
-    const HWND__* window = windowOfDc(dc);
-    return window != nullptr ? choosePixelFormat(format, window->depthBits, window->stencilBits)
-                             : 0;
+    depthBits = window->depthBits;
+    stencilBits = window->stencilBits;
 }
 
-HGLRC WINAPI wglCreateContext(HDC dc) {
-    clearFailureReason();
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0) {
-        setFailureReason(window == nullptr ? "the device context has no window"
-                                           : "the window has no pixel format yet");
-        return nullptr;
-    }
+HGLRC win32common::createPlatformContext(HWND window) {
+    clearXError();
     // SDL makes a new context current; WGL does not, so the previous one is put back.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
@@ -116,32 +108,23 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     }
     auto* record = new HGLRC__;
     record->context = context;
-    layer().common.contexts.push_back(record);
     return record;
 }
 
-BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
-    LayerState& state = layer();
+bool win32common::makePlatformContextCurrent(HWND window, HGLRC context) {
     if (context == nullptr) {
-        if (state.common.currentContext != nullptr && videoReady()) {
+        if (layer().common.currentContext != nullptr && videoReady()) {
             SDL_GL_MakeCurrent(nullptr, nullptr);
         }
-        state.common.currentContext = nullptr;
-        return TRUE;
+        return true;
     }
-    clearFailureReason();
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0 || liveContext(context) == nullptr) {
-        setFailureReason("the device context or the rendering context is not a live one");
-        return FALSE;
-    }
+    clearXError();
     if (SDL_GL_MakeCurrent(window->sdlWindow, context->context) != 0) {
         setFailureReason(sdlFailure("SDL could not make the OpenGL context current"));
-        return FALSE;
+        return false;
     }
-    state.common.currentContext = context;
     applyRecordedSwapInterval();
-    return TRUE;
+    return true;
 }
 
 void win32common::destroyContext(HGLRC context) {
@@ -154,8 +137,8 @@ void win32common::present(HWND window) {
     pacePresentation(window->sdlWindow);
 }
 
-BOOL win32common::setSwapInterval(int interval) {
-    layer().swapInterval = interval;
+BOOL win32common::setDriverSwapInterval(int interval) {
+    layer().driverSwapInterval = interval;
     layer().pacing.interval = -1; // decided afresh from the next swaps
     if (sdlContextCurrent()) {
         SDL_GL_SetSwapInterval(interval); // a driver that honours it waits by itself
@@ -163,8 +146,8 @@ BOOL win32common::setSwapInterval(int interval) {
     return TRUE;
 }
 
-int win32common::swapInterval() {
-    return layer().swapInterval;
+int win32common::driverSwapInterval() {
+    return layer().driverSwapInterval;
 }
 
 PROC win32common::glProcAddress(LPCSTR name) {

@@ -1,5 +1,6 @@
 // Fonts: the layer's part of CreateFontA (the face looked up through fontconfig) and
-// wglUseFontBitmapsA over FreeType, giving one glBitmap display list per character code. Fonts are
+// The layer's part of CreateFontA and wglUseFontBitmapsA over FreeType, giving one glBitmap
+// display list per character code. Fonts are
 // looked up when first used, so creating and selecting them needs neither SDL nor a window. Outline
 // text (wglUseFontOutlines) is not offered.
 #include "platform/sdl/sdl_internal.h"
@@ -169,7 +170,7 @@ void resolveFont(HFONT__* font) {
 
 // Compiles one list that draws the glyph at the raster position and advances it. glBitmap wants
 // the rows bottom-up and packed MSB first, which FreeType's mono bitmaps are, top-down.
-bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
+bool compileGlyphList(FT_Face face, bool embolden, unsigned int character, GLuint list) {
     std::vector<GLubyte> rows;
     GLsizei width = 0;
     GLsizei height = 0;
@@ -177,8 +178,7 @@ bool compileGlyphList(FT_Face face, bool embolden, DWORD code, GLuint list) {
     GLfloat yOrigin = 0.0f;
     GLfloat advance = 0.0f;
     FT_GlyphSlot slot = face->glyph;
-    const bool loaded = FT_Load_Char(face, win32common::unicodeForAnsi(code),
-                                     FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
+    const bool loaded = FT_Load_Char(face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) == 0;
     if (loaded) {
         if (embolden) {
             FT_GlyphSlot_Embolden(slot);
@@ -257,16 +257,11 @@ void win32common::freeFont(HFONT font) {
     delete font;
 }
 
-BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
-    // Without a current context there is nothing to compile the lists into.
-    if (!win32common::liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
-        return FALSE;
-    }
-    HFONT__* font = dc->font;
+bool win32common::beginGlyphs(HFONT font) {
     resolveFont(font);
     if (font->face == nullptr) {
         reportMissingFont();
-        return FALSE;
+        return false;
     }
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -275,11 +270,13 @@ BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase)
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    bool allRendered = true;
-    for (DWORD i = 0; i < count; ++i) {
-        allRendered =
-            compileGlyphList(font->face, font->embolden, first + i, listBase + i) && allRendered;
-    }
+    return true;
+}
+
+bool win32common::compileGlyph(HFONT font, unsigned int character, DWORD list) {
+    return compileGlyphList(font->face, font->embolden, character, list);
+}
+
+void win32common::endGlyphs() {
     glPopClientAttrib();
-    return allRendered ? TRUE : FALSE;
 }

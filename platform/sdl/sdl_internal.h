@@ -21,7 +21,6 @@ struct HWND__ : win32common::WindowRecord {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
     unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
-    bool destroying = false;   // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
     int depthBits = 0;         // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
 };
@@ -67,14 +66,13 @@ struct LayerState {
     HFONT__ stockFont;
 
     // Window manager.
-    int cursorCounter = 0;           // the pointer is shown while this is >= 0, as on Windows
     bool haveFullscreenMode = false; // set by ChangeDisplaySettingsA with a mode
     SDL_DisplayMode fullscreenMode{};
     bool videoTried = false;
     bool videoStarted = false;
 
     // GL contexts and presentation.
-    int swapInterval = 0; // 0 until the program asks: the driver's default, unpaced
+    int driverSwapInterval = 0; // 0 until the program asks: the driver's default, unpaced
     SwapPacing pacing;
 
     // Fonts.
@@ -92,9 +90,9 @@ struct LayerState {
 LayerState& layer();
 
 // Why a call fails, kept in the common state; MessageBoxA prints it after its text and forgets it.
+using win32common::clearFailureReason;
 using win32common::setFailureReason;
 using win32common::takeFailureReason;
-void clearFailureReason(); // at the start of a call that may fail: also forgets any X error
 // What SDL last said went wrong, with any X protocol error seen since clearXError().
 std::string sdlFailure(const char* what);
 
@@ -148,6 +146,7 @@ void keepDriversLoaded();
 
 // Windows, owned by sdl_window.cpp: destroys every window still open.
 void releaseWindows();
+void freeSdlWindow(HWND__* window); // one already out of the live windows
 
 // Gives a window the application's icon (a small cross of red cubes), drawn in code because the
 // program reads no files.

@@ -1,9 +1,8 @@
-// MessageBoxA over SDL's message boxes: caption, text, OK or Yes/No buttons and an icon from the
-// MB_ICON* flag. Every box is also written to stderr, with the reason the layer kept for the
-// failing call after the text, so a terminal user sees why; with no display that line is all
-// there is. The box runs in a child process so that SIGINT or SIGTERM can end it: it is then
-// answered with its safe choice and no later box is shown. Other button sets (MB_OKCANCEL,
-// MB_RETRYCANCEL, ...) are not offered.
+// The layer's part of MessageBoxA, over SDL's message boxes: caption, text, OK or Yes/No buttons
+// and an icon from the MB_ICON* flag. win32_common has already written the box's line to stderr;
+// with no display that line is all there is. The box runs in a child process so that SIGINT or
+// SIGTERM can end it: it is then answered with its safe choice and no later box is shown. Other
+// button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <csignal>
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr UINT buttonMask = 0x0000000F;
 constexpr UINT iconMask = 0x000000F0;
 
 volatile std::sig_atomic_t endSignal = 0;
@@ -100,20 +98,9 @@ int showInChild(const SDL_MessageBoxData& box, int unanswered) {
 
 using namespace sdlplatform;
 
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    const char* shownText = text != nullptr ? text : "";
-    const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
-    const std::string reason = takeFailureReason();
-    std::fprintf(stderr, "%s: %s%s%s\n", shownCaption, shownText, reason.empty() ? "" : " ",
-                 reason.empty() ? "" : ("(" + reason + ")").c_str());
-    std::fflush(stderr);
-
-    const bool yesNo = (type & buttonMask) == MB_YESNO;
-    // Without a display nobody can answer, and after a signal nobody wants to: a question gets
-    // the cautious answer.
-    const int unanswered = yesNo ? IDNO : IDOK;
+int win32common::showMessageBox(const MessageBoxRequest& request) {
     if (layer().endRequested || !videoReady()) {
-        return unanswered;
+        return request.unanswered;
     }
     const SDL_MessageBoxButtonData okButtons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
@@ -121,13 +108,12 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     const SDL_MessageBoxButtonData yesNoButtons[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"}};
-    HWND__* ownerWindow = liveWindow(owner);
     SDL_MessageBoxData box{};
-    box.flags = iconFlags(type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    box.window = ownerWindow != nullptr ? ownerWindow->sdlWindow : nullptr;
-    box.title = shownCaption;
-    box.message = shownText;
-    box.numbuttons = yesNo ? 2 : 1;
-    box.buttons = yesNo ? yesNoButtons : okButtons;
-    return showInChild(box, unanswered);
+    box.flags = iconFlags(request.type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    box.window = request.owner != nullptr ? request.owner->sdlWindow : nullptr;
+    box.title = request.caption.c_str();
+    box.message = request.text.c_str();
+    box.numbuttons = request.yesNo ? 2 : 1;
+    box.buttons = request.yesNo ? yesNoButtons : okButtons;
+    return showInChild(box, request.unanswered);
 }

@@ -1,6 +1,6 @@
-// The message queue: PeekMessageA turns SDL events into Windows messages (keys with virtual-key
-// codes, minimise and restore, resize, close requests); the queue itself and the other message
-// calls are win32_common's. As on Windows, key messages
+// The layer's part of the message queue: SDL events become Windows messages (keys with
+// virtual-key codes, minimise and restore, resize, close requests); PeekMessageA, the queue
+// itself and the other message calls are win32_common's. As on Windows, key messages
 // are posted and come back from PeekMessageA, while size, activation and close messages go straight
 // to the window procedure. Mouse, text input (WM_CHAR) and timers are not translated. A window
 // destroyed by another X client is closed the way a close request closes it. Virtual-key codes are
@@ -17,33 +17,15 @@ using win32common::sendMinimised;
 using win32common::sendRestored;
 using win32common::sendSizeIfChanged;
 
-DWORD messageTime() {
-    return static_cast<DWORD>(SDL_GetTicks64());
-}
-
 void postKey(const SDL_KeyboardEvent& event) {
     HWND__* window = windowFromSdlId(event.windowID);
     const WPARAM key = virtualKey(event.keysym);
     if (window == nullptr || key == 0) {
         return;
     }
-    // While Alt is held Windows reports keys as system keys, which the program does not record.
     const bool alt = (event.keysym.mod & KMOD_ALT) != 0 || key == VK_MENU;
-    const bool down = event.type == SDL_KEYDOWN;
-    UINT message = down ? WM_KEYDOWN : WM_KEYUP;
-    if (alt) {
-        message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
-    }
-    // lParam as Windows fills it: repeat count 1, scan code, previous state and transition.
-    DWORD lParam = 1u | ((static_cast<DWORD>(event.keysym.scancode) & 0xFFu) << 16);
-    if (!down || event.repeat) {
-        lParam |= 1u << 30;
-    }
-    if (!down) {
-        lParam |= 1u << 31;
-    }
-    layer().common.messages.posted.push_back(
-        {window, message, key, static_cast<LPARAM>(lParam), messageTime(), {}});
+    win32common::postKeyMessage(window, key, event.type == SDL_KEYDOWN, event.repeat != 0, alt,
+                                static_cast<unsigned int>(event.keysym.scancode));
 }
 
 void translateWindowEvent(const SDL_WindowEvent& event) {
@@ -128,21 +110,19 @@ void pumpSdlEvents() {
 
 using namespace sdlplatform;
 
-BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
-    if (msg == nullptr) {
-        return FALSE;
-    }
+DWORD win32common::messageTime() {
+    return static_cast<DWORD>(SDL_GetTicks64());
+}
+
+void win32common::pumpPlatformEvents() {
     pumpSdlEvents();
-    LayerState& state = layer();
-    if (win32common::takeMessage(state.common.messages, msg, window, filterMin, filterMax,
-                                 removeMsg, messageTime())) {
-        return TRUE;
-    }
+}
+
+void win32common::restAfterEmptyPoll() {
     // A program polls without pause while its window cannot be drawn (minimised, as the loop is
     // written to do); empty polls of the X connection would then burn a whole core. A rest of a
     // millisecond costs nothing in responsiveness and never waits for a message.
-    if (!state.common.windows.empty() && !anyWindowDrawable()) {
+    if (!liveWindows().empty() && !anyWindowDrawable()) {
         SDL_Delay(1);
     }
-    return FALSE;
 }

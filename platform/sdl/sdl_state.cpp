@@ -48,10 +48,7 @@ void keepDriversLoaded() {
 }
 
 LayerState::LayerState() {
-    stockFont.stock = true;
-    stockFont.weight = FW_BOLD; // the system font is a bold face
-    common.stockFont = &stockFont;
-    common.screenDc.font = &stockFont;
+    win32common::setUpStockFont(common, &stockFont);
 }
 
 LayerState& layer() {
@@ -86,11 +83,6 @@ void shutdownLayer() {
     SDL_Quit();
     delete stateSlot();
     stateSlot() = nullptr;
-}
-
-void clearFailureReason() {
-    layer().common.failureReason.clear();
-    clearXError();
 }
 
 std::string sdlFailure(const char* what) {

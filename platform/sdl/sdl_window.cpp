@@ -1,6 +1,6 @@
-// Window manager over SDL2: windows (creation, the platform's part of showing and focus,
-// destruction), display-mode changes and cursor visibility; the class calls, ShowWindow and
-// SetFocus themselves are win32_common's window_manager.cpp. SDL's video subsystem starts lazily,
+// Window manager over SDL2: the layer's part of windows (creation, showing, focus, raising,
+// destruction), display-mode changes and cursor visibility; the Win32 calls themselves are
+// win32_common's window_manager.cpp. SDL's video subsystem starts lazily,
 // the first time one of these needs it. The message queue is in sdl_messages.cpp; pixel formats,
 // contexts and swapping are in sdl_context.cpp.
 #include "platform/sdl/sdl_internal.h"
@@ -61,7 +61,7 @@ bool startVideo() {
     if (videoIsX11()) {
         SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     }
-    SDL_ShowCursor(layer().cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    SDL_ShowCursor(layer().common.cursorCounter >= 0 ? SDL_ENABLE : SDL_DISABLE);
     return true;
 }
 
@@ -158,15 +158,15 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
     return nullptr;
 }
 
-// Frees a window's records and SDL window; its procedure has been told, or is not to be.
-void freeWindow(HWND__* record) {
-    win32common::removeWindow(record);
+} // namespace
+
+// Frees a window's record and SDL window; it is out of the live windows, and its procedure has
+// been told, or is not to be.
+void freeSdlWindow(HWND__* record) {
     keepDriversLoaded();
     SDL_DestroyWindow(record->sdlWindow);
     delete record;
 }
-
-} // namespace
 
 bool videoReady() {
     LayerState& state = layer();
@@ -223,7 +223,9 @@ bool anyWindowDrawable() {
 
 void releaseWindows() {
     while (!liveWindows().empty()) {
-        freeWindow(liveWindows().back());
+        HWND__* window = liveWindows().back();
+        win32common::removeWindow(window);
+        freeSdlWindow(window);
     }
 }
 
@@ -256,14 +258,9 @@ void win32common::giveKeyboard(HWND window) {
     SDL_SetWindowInputFocus(window->sdlWindow);
 }
 
-HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
-                            HINSTANCE instance, LPVOID /*param*/) {
-    clearFailureReason();
-    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height);
-    if (windowClass == nullptr) {
-        return nullptr;
-    }
+HWND win32common::createPlatformWindow(LPCSTR title, DWORD style, int x, int y, int width,
+                                       int height) {
+    clearXError();
     if (!videoReady()) {
         if (layer().common.failureReason.empty()) { // the first attempt said why; say it again
             const std::string& wayland = layer().wayland.reason;
@@ -272,63 +269,41 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         return nullptr;
     }
     auto* record = new HWND__;
-    record->sdlWindow = createSdlWindow(windowName, style, x, y, width, height, record);
+    record->sdlWindow = createSdlWindow(title, style, x, y, width, height, record);
     if (record->sdlWindow == nullptr) {
         delete record;
         return nullptr;
     }
     record->sdlId = SDL_GetWindowID(record->sdlWindow);
     record->xWindow = xWindowOf(record->sdlWindow);
-    addWindow(record, *windowClass);
-
-    HWND__* window = sendCreationMessages(record, style);
-    if (window == nullptr) {
-        setFailureReason("the window was destroyed while it was being created");
-    }
-    return window;
+    return record;
 }
 
-BOOL WINAPI SetForegroundWindow(HWND window) {
-    HWND__* record = liveWindow(window);
-    if (record == nullptr) {
-        return FALSE;
-    }
-    SDL_RaiseWindow(record->sdlWindow);
-    return TRUE;
+void win32common::freePlatformWindow(HWND window) {
+    freeSdlWindow(window);
 }
 
-BOOL WINAPI DestroyWindow(HWND window) {
-    HWND__* record = liveWindow(window);
-    if (record == nullptr) {
-        return FALSE;
-    }
-    if (record->destroying) {
-        return FALSE;
-    }
-    record->destroying = true;
-    if ((record = sendMessage(record, WM_DESTROY, 0, 0)) != nullptr) {
-        freeWindow(record);
-    }
-    return TRUE;
+void win32common::raisePlatformWindow(HWND window) {
+    SDL_RaiseWindow(window->sdlWindow);
 }
 
-LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
-    if (mode == nullptr) {
-        // Back to the desktop's mode: SDL restores it when its full-screen windows leave it.
-        layer().haveFullscreenMode = false;
-        for (HWND__* window : liveWindows()) {
-            if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
-                SDL_SetWindowFullscreen(window->sdlWindow, 0);
-            }
+void win32common::restoreDisplayMode() {
+    // SDL restores the desktop's mode when its full-screen windows leave it.
+    layer().haveFullscreenMode = false;
+    for (HWND__* window : liveWindows()) {
+        if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
+            SDL_SetWindowFullscreen(window->sdlWindow, 0);
         }
-        return DISP_CHANGE_SUCCESSFUL;
     }
-    clearFailureReason();
+}
+
+LONG win32common::setDisplayMode(const DEVMODEA& mode) {
+    clearXError();
     if (!videoReady()) {
         return DISP_CHANGE_FAILED;
     }
     SDL_DisplayMode found{};
-    if (!findDisplayMode(*mode, found)) {
+    if (!findDisplayMode(mode, found)) {
         return DISP_CHANGE_BADMODE;
     }
     // SDL switches modes only for a full-screen window, so the mode takes effect when the
@@ -338,11 +313,8 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
     return DISP_CHANGE_SUCCESSFUL;
 }
 
-int WINAPI ShowCursor(BOOL show) {
-    int& counter = layer().cursorCounter;
-    counter += show ? 1 : -1;
+void win32common::showPlatformCursor(bool shown) {
     if (videoAttempted() && videoReady()) {
-        SDL_ShowCursor(counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+        SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
     }
-    return counter;
 }

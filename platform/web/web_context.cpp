@@ -1,13 +1,13 @@
-// OpenGL on the canvas: ChoosePixelFormat, the WGL context calls over WebGL 1 contexts (the
-// fixed-function GL the program draws with is web_gl's, attached to each context), and the
-// layer's part of SwapBuffers, of swap control and of wglGetProcAddress; the rest of those calls
-// is win32_common's gdi.cpp. A browser presents what was drawn when the page's script hands control
+// OpenGL on the canvas: the layer's part of the pixel format, of the WGL context calls over WebGL 1
+// contexts (the fixed-function GL the program draws with is the GL subset's, attached to each
+// context), of SwapBuffers, of swap control and of wglGetProcAddress; the calls themselves are
+// win32_common's gdi.cpp. A browser presents what was drawn when the page's script hands control
 // back, once per animation frame, so SwapBuffers waits there (through ASYNCIFY) for the next one:
 // that is the refresh pacing swap control gives natively. Shared contexts, layered planes and the
 // WGL_ARB_pixel_format family are not offered.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 
@@ -74,21 +74,15 @@ void makeCurrent(EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context) {
 } // namespace
 
 using namespace webplatform;
-using win32common::choosePixelFormat;
 
-int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
+void win32common::windowBuffers(HWND /*window*/, int& depthBits, int& stencilBits) {
     // A WebGL canvas without alpha has no stencil buffer unless asked, and depth is promised only
     // as "at least 16 bits"; the context checks what it really got.
-    return windowOfDc(dc) != nullptr ? choosePixelFormat(format, canvasDepthBits, 0) : 0;
+    depthBits = canvasDepthBits;
+    stencilBits = 0;
 }
 
-HGLRC WINAPI wglCreateContext(HDC dc) {
-    clearFailureReason();
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0) {
-        setFailureReason("the device context has no window with a pixel format");
-        return nullptr;
-    }
+HGLRC win32common::createPlatformContext(HWND window) {
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.alpha = EM_FALSE;
@@ -127,23 +121,19 @@ HGLRC WINAPI wglCreateContext(HDC dc) {
     makeCurrent(previous);
     auto* record = new HGLRC__;
     record->context = context;
-    layer().common.contexts.push_back(record);
     return record;
 }
 
-BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
+bool win32common::makePlatformContextCurrent(HWND /*window*/, HGLRC context) {
     if (context == nullptr) {
         makeCurrent(0);
-        layer().common.currentContext = nullptr;
-        return TRUE;
+        return true;
     }
-    HWND__* window = windowOfDc(dc);
-    if (window == nullptr || window->pixelFormat.index == 0 || liveContext(context) == nullptr ||
-        emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
-        return FALSE;
+    if (emscripten_webgl_make_context_current(context->context) != EMSCRIPTEN_RESULT_SUCCESS) {
+        setFailureReason("the browser could not make the WebGL context current");
+        return false;
     }
-    layer().common.currentContext = context;
-    return TRUE;
+    return true;
 }
 
 void win32common::destroyContext(HGLRC context) {
@@ -160,18 +150,18 @@ void win32common::present(HWND /*window*/) {
     if (layer().common.currentContext != nullptr) {
         webGlFlush();
     }
-    waitForAnimationFrames(layer().swapInterval);
+    waitForAnimationFrames(layer().driverSwapInterval);
     noteHandBack();
 }
 
-BOOL win32common::setSwapInterval(int interval) {
+BOOL win32common::setDriverSwapInterval(int interval) {
     // Nothing is presented between animation frames, so an interval of 0 waits for one as well.
-    layer().swapInterval = std::max(interval, 1);
+    layer().driverSwapInterval = std::max(interval, 1);
     return TRUE;
 }
 
-int win32common::swapInterval() {
-    return layer().swapInterval;
+int win32common::driverSwapInterval() {
+    return layer().driverSwapInterval;
 }
 
 PROC win32common::glProcAddress(LPCSTR /*name*/) {

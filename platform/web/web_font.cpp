@@ -2,13 +2,13 @@
 // drawing (Canvas 2D), as GDI draws them on Windows: each glyph is drawn into a small canvas, its
 // coverage cut at half into a one-bit image, and compiled into a display list that draws it as
 // glBitmap does, with the font's advance. The list draws it again at the size the canvas' device
-// pixels call for (web_gl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
+// pixels call for (webgl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
 // their places. The face is the one asked for, then Liberation Mono (the face "Courier New"
 // resolves to on Linux, with the same metrics), then the browser's monospace. Outline text is not
 // offered.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 
@@ -154,29 +154,27 @@ void win32common::freeFont(HFONT font) {
     delete font;
 }
 
-BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
-    // Without a current context there is nothing to compile the lists into.
-    if (!win32common::liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
-        return FALSE;
-    }
-    const HFONT__* font = dc->font;
-    bool allDrawn = true;
-    for (DWORD i = 0; i < count; ++i) {
-        const GlyphRequest request{static_cast<int>(win32common::unicodeForAnsi(first + i)),
-                                   font->faceName, font->weight, font->italic != 0, font->height};
-        // Drawn once now, as GDI does, for the advance and to know that text can be drawn;
-        // the list draws it again at the device scale the frame is drawn at.
-        WebGlGlyphImage image;
-        int advance = 0;
-        allDrawn = rasterise(request, 1.0f, image, advance) && allDrawn;
-        glNewList(listBase + i, GL_COMPILE);
-        webGlGlyph(
-            [request](float scale, WebGlGlyphImage& scaled) {
-                int unused = 0;
-                rasterise(request, scale, scaled, unused);
-            },
-            static_cast<GLfloat>(advance), 0.0f);
-        glEndList();
-    }
-    return allDrawn ? TRUE : FALSE;
+bool win32common::beginGlyphs(HFONT /*font*/) {
+    return true; // the browser always has a face to fall back on
 }
+
+bool win32common::compileGlyph(HFONT font, unsigned int character, DWORD list) {
+    const GlyphRequest request{static_cast<int>(character), font->faceName, font->weight,
+                               font->italic, font->height};
+    // Drawn once now, as GDI does, for the advance and to know that text can be drawn; the list
+    // draws it again at the device scale the frame is drawn at.
+    WebGlGlyphImage image;
+    int advance = 0;
+    const bool drawn = rasterise(request, 1.0f, image, advance);
+    glNewList(list, GL_COMPILE);
+    webGlGlyph(
+        [request](float scale, WebGlGlyphImage& scaled) {
+            int unused = 0;
+            rasterise(request, scale, scaled, unused);
+        },
+        static_cast<GLfloat>(advance), 0.0f);
+    glEndList();
+    return drawn;
+}
+
+void win32common::endGlyphs() {}

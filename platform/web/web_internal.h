@@ -37,14 +37,12 @@ struct LayerState {
     // queue, the screen's DC and the fonts.
     win32common::CommonState common;
     HFONT__ stockFont;
-    // Window manager
-    int cursorCounter = 0;
     // Message queue
     std::deque<PageEvent> pageEvents;
     bool messageBoxShowing = false;
     double lastHandBack = 0.0; // when control last went back to the browser (ms)
     // Contexts and swapping
-    int swapInterval = 1; // a browser presents on its animation frames whatever the program asks
+    int driverSwapInterval = 1; // a browser presents on its animation frames whatever is asked
     // The last failure reason a box reported, for the page's closing notice (the reason not yet
     // reported is the common state's).
     std::string reportedReason;
@@ -58,9 +56,9 @@ void startLayer();
 void shutdownLayer();
 
 // Why a call fails, kept in the common state; MessageBoxA shows it under its text and forgets it.
+using win32common::clearFailureReason;
 using win32common::setFailureReason;
 using win32common::takeFailureReason;
-void clearFailureReason();
 // Why the program ended, for the page's notice: the reason not yet reported, else the last one.
 std::string endingReason();
 

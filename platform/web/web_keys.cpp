@@ -1,6 +1,7 @@
 // Windows virtual-key codes for the page's keys: letters and digits by the layout's character,
-// as Windows gives them, every other key by its place (KeyboardEvent.code). Keys Windows has no
-// code for get 0 and are dropped.
+// as Windows gives them, every other key by its place (KeyboardEvent.code). The keypad gives its
+// navigation keys while NumLock is off, as on Windows. Keys Windows has no code for get 0 and are
+// dropped.
 #include "platform/web/web_internal.h"
 
 #include <cstring>
@@ -44,11 +45,9 @@ constexpr NamedKey namedKeys[] = {
     {"ContextMenu", VK_APPS},
     {"NumLock", VK_NUMLOCK},
     {"ScrollLock", VK_SCROLL},
-    {"Numpad0", VK_NUMPAD0},
     {"NumpadMultiply", VK_MULTIPLY},
     {"NumpadAdd", VK_ADD},
     {"NumpadSubtract", VK_SUBTRACT},
-    {"NumpadDecimal", VK_DECIMAL},
     {"NumpadDivide", VK_DIVIDE},
     {"Semicolon", VK_OEM_1},
     {"Equal", VK_OEM_PLUS},
@@ -71,9 +70,26 @@ char upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The keypad's digits and decimal point by their place, or 0 for any other key.
+WPARAM numberPadKey(const char* code) {
+    if (std::strncmp(code, "Numpad", 6) != 0) {
+        return 0;
+    }
+    if (code[6] >= '0' && code[6] <= '9' && code[7] == '\0') {
+        return VK_NUMPAD0 + static_cast<WPARAM>(code[6] - '0');
+    }
+    return std::strcmp(code + 6, "Decimal") == 0 ? VK_DECIMAL : 0;
+}
+
 } // namespace
 
 WPARAM webplatform::virtualKey(const EmscriptenKeyboardEvent& event) {
+    // With NumLock on the keypad types its character; with it off the browser names the
+    // navigation key instead ("ArrowUp", "Home", "Clear", ...).
+    if (const WPARAM keypad = numberPadKey(event.code)) {
+        const bool typesCharacter = event.key[0] != '\0' && event.key[1] == '\0';
+        return win32common::keypadKey(keypad, typesCharacter);
+    }
     // Letters and digits follow the keyboard layout, as Windows' codes do.
     if (isAsciiAlnum(event.key[0]) && event.key[1] == '\0') {
         return static_cast<WPARAM>(upper(event.key[0]));
@@ -85,10 +101,6 @@ WPARAM webplatform::virtualKey(const EmscriptenKeyboardEvent& event) {
     if (std::strncmp(code, "Digit", 5) == 0 && code[5] >= '0' && code[5] <= '9' &&
         code[6] == '\0') {
         return static_cast<WPARAM>(code[5]);
-    }
-    if (std::strncmp(code, "Numpad", 6) == 0 && code[6] >= '1' && code[6] <= '9' &&
-        code[7] == '\0') {
-        return VK_NUMPAD0 + static_cast<WPARAM>(code[6] - '0');
     }
     if (code[0] == 'F' && code[1] >= '1' && code[1] <= '9') {
         const int number = code[2] == '\0' ? code[1] - '0'

@@ -1,7 +1,7 @@
-// MessageBoxA as a dialog on the page: caption, text, why the failing call failed (when the layer
-// knows), and OK or Yes/No buttons, waited for
-// (through ASYNCIFY) until one is pressed, as a modal box waits on Windows. Every box is also
-// written to the console as an error, so it shows where page errors are looked for. Other button
+// The layer's part of MessageBoxA: a dialog on the page with the caption, the text, why the
+// failing call failed (when the layer knows), and OK or Yes/No buttons, waited for (through
+// ASYNCIFY) until one is pressed, as a modal box waits on Windows. win32_common has already
+// written the box's line to stderr, which is the page's console. Other button
 // sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) and the icons are not offered.
 #include "platform/web/web_internal.h"
 
@@ -9,17 +9,14 @@
 
 namespace {
 
-constexpr UINT buttonMask = 0x0000000F;
-
 // The box stays on the page until a button is pressed; the Yes or OK button has the focus, so
 // Enter answers with it, as on Windows.
 // (clang-format would split the JavaScript arrows.)
 // clang-format off
-EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, const char* reason, bool yesNo), {
+EM_ASYNC_JS(int, showPageMessageBox, (const char* caption, const char* text, const char* reason, bool yesNo), {
     const captionText = UTF8ToString(caption);
     const bodyText = UTF8ToString(text);
     const reasonText = UTF8ToString(reason);
-    console.error(captionText + ': ' + bodyText + (reasonText ? ' (' + reasonText + ')' : String()));
     const box = document.createElement('div');
     box.className = 'message-box';
     box.setAttribute('role', 'alertdialog');
@@ -57,16 +54,13 @@ EM_ASYNC_JS(int, showMessageBox, (const char* caption, const char* text, const c
 
 using namespace webplatform;
 
-int WINAPI MessageBoxA(HWND /*owner*/, LPCSTR text, LPCSTR caption, UINT type) {
-    const char* shownText = text != nullptr ? text : "";
-    const char* shownCaption = caption != nullptr ? caption : "Error"; // Windows' default caption
-    const std::string reason = takeFailureReason();
-    if (!reason.empty()) {
-        layer().reportedReason = reason; // for the page's closing notice
+int win32common::showMessageBox(const MessageBoxRequest& request) {
+    if (!request.reason.empty()) {
+        layer().reportedReason = request.reason; // for the page's closing notice
     }
     layer().messageBoxShowing = true;
-    const int answer =
-        showMessageBox(shownCaption, shownText, reason.c_str(), (type & buttonMask) == MB_YESNO);
+    const int answer = showPageMessageBox(request.caption.c_str(), request.text.c_str(),
+                                          request.reason.c_str(), request.yesNo);
     layer().messageBoxShowing = false;
     noteHandBack();
     return answer;

@@ -1,4 +1,5 @@
-// The message queue over the page's events: keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows
+// The layer's part of the message queue (PeekMessageA is win32_common's), over the page's events:
+// keydown/keyup become WM_KEYDOWN/WM_KEYUP with Windows
 // virtual-key codes (web_keys.cpp; auto-repeat as repeated WM_KEYDOWN), the page being hidden or
 // shown becomes the window being minimised or restored, and the window's size comes back as
 // WM_SIZE on restoring (the page may show the canvas at any size and give it any backing store;
@@ -41,21 +42,11 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
         return EM_FALSE;
     }
     const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
-    // While Alt is held Windows reports keys as system keys, which the program does not record.
-    const bool alt = event->altKey || key == VK_MENU;
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+    entry.message = win32common::keyMessage(down, event->altKey || key == VK_MENU);
     entry.virtualKey = key;
-    // lParam as Windows fills it: repeat count 1, previous state and transition.
-    DWORD keyData = 1u;
-    if (!down || event->repeat) {
-        keyData |= 1u << 30;
-    }
-    if (!down) {
-        keyData |= 1u << 31;
-    }
-    entry.keyData = static_cast<LPARAM>(keyData);
+    entry.keyData = win32common::keyData(0, down, event->repeat != 0);
     layer().pageEvents.push_back(entry);
     webplatform::noteKey(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
@@ -71,10 +62,6 @@ EM_BOOL onVisibilityChange(int /*eventType*/, const EmscriptenVisibilityChangeEv
     return EM_FALSE;
 }
 
-DWORD messageTime() {
-    return static_cast<DWORD>(emscripten_get_now());
-}
-
 void translate(const PageEvent& event) {
     HWND__* window = canvasWindow();
     if (window == nullptr) {
@@ -82,8 +69,12 @@ void translate(const PageEvent& event) {
     }
     switch (event.kind) {
     case PageEvent::key:
-        layer().common.messages.posted.push_back(
-            {window, event.message, event.virtualKey, event.keyData, messageTime(), {}});
+        layer().common.messages.posted.push_back({window,
+                                                  event.message,
+                                                  event.virtualKey,
+                                                  event.keyData,
+                                                  win32common::messageTime(),
+                                                  {}});
         break;
     case PageEvent::hidden:
         if (window->visible) {
@@ -145,17 +136,18 @@ void pumpPageEvents() {
 
 using namespace webplatform;
 
-BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
-    if (msg == nullptr) {
-        return FALSE;
-    }
+DWORD win32common::messageTime() {
+    return static_cast<DWORD>(emscripten_get_now());
+}
+
+void win32common::pumpPlatformEvents() {
     if (emscripten_get_now() - layer().lastHandBack >= pollWithoutHandBackMs) {
         emscripten_sleep(handBackMs); // the page's events are handled during this turn
         noteHandBack();
     }
     pumpPageEvents();
-    return win32common::takeMessage(layer().common.messages, msg, window, filterMin, filterMax,
-                                    removeMsg, messageTime())
-               ? TRUE
-               : FALSE;
+}
+
+void win32common::restAfterEmptyPoll() {
+    // The browser had its turn in pumpPlatformEvents when one was due.
 }

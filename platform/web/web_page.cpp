@@ -6,7 +6,7 @@
 // the program's own call path, as the key handlers do.
 #include "platform/web/web_internal.h"
 
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <emscripten/emscripten.h>
 
@@ -180,17 +180,12 @@ EM_JS(void, readWantedBackingSize, (int* width, int* height), {
 });
 // clang-format on
 
-// lParam of a key message as Windows fills it for a first press or a release.
-LPARAM keyData(bool down) {
-    return static_cast<LPARAM>(down ? 1u : (1u | 1u << 30 | 1u << 31));
-}
-
 void queueKey(WPARAM key, bool down) {
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = down ? WM_KEYDOWN : WM_KEYUP;
+    entry.message = win32common::keyMessage(down, false);
     entry.virtualKey = key;
-    entry.keyData = keyData(down);
+    entry.keyData = win32common::keyData(0, down, false);
     layer().pageEvents.push_back(entry);
     webplatform::noteKey(entry);
 }

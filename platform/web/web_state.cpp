@@ -19,10 +19,7 @@ LayerState& layer() {
 
 void startLayer() {
     layer() = LayerState{};
-    layer().stockFont.stock = true;
-    layer().stockFont.weight = FW_BOLD; // the system font is a bold face
-    layer().common.stockFont = &layer().stockFont;
-    layer().common.screenDc.font = &layer().stockFont;
+    win32common::setUpStockFont(layer().common, &layer().stockFont);
     layer().lastHandBack = emscripten_get_now();
     listenToPage();
 }
@@ -41,10 +38,6 @@ void shutdownLayer() {
         delete window;
     }
     layer() = LayerState{};
-}
-
-void clearFailureReason() {
-    layer().common.failureReason.clear();
 }
 
 std::string endingReason() {

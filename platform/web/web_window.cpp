@@ -1,7 +1,7 @@
-// Window manager over the page: the one window, which is the page's canvas (CreateWindowExA sizes
-// it, ShowWindow shows it, the title becomes the document's); the class calls, ShowWindow and
-// SetFocus themselves are win32_common's window_manager.cpp. The browser
-// cannot change the display's mode, so ChangeDisplaySettingsA refuses every mode. The message queue
+// Window manager over the page: the layer's part of the one window, which is the page's canvas
+// (CreateWindowExA sizes it, ShowWindow shows it, the title becomes the document's); the Win32
+// calls themselves are win32_common's window_manager.cpp. The browser cannot change the
+// display's mode, so ChangeDisplaySettingsA refuses every mode. The message queue
 // is in web_messages.cpp; contexts and swapping are in web_context.cpp.
 #include "platform/web/web_internal.h"
 
@@ -68,14 +68,8 @@ void win32common::giveKeyboard(HWND /*window*/) {
     // The canvas takes the page's keyboard when it is shown.
 }
 
-HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
-                            int /*x*/, int /*y*/, int width, int height, HWND /*parent*/,
-                            HMENU /*menu*/, HINSTANCE instance, LPVOID /*param*/) {
-    clearFailureReason();
-    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height);
-    if (windowClass == nullptr) {
-        return nullptr;
-    }
+HWND win32common::createPlatformWindow(LPCSTR title, DWORD /*style*/, int /*x*/, int /*y*/,
+                                       int width, int height) {
     // The page has one canvas, so there is one window at a time.
     if (canvasWindow() != nullptr) {
         setFailureReason("the page has one canvas, and its window is already made");
@@ -86,45 +80,28 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowNa
         return nullptr;
     }
     setWindowSize(width, height);
-    auto* record = new HWND__;
-    addWindow(record, *windowClass);
-    setDocumentTitle(windowName != nullptr ? windowName : "");
+    setDocumentTitle(title != nullptr ? title : "");
     setCanvasShown(false);
-
-    const HWND window = sendCreationMessages(record, style);
-    if (window == nullptr) {
-        setFailureReason("the window was destroyed while it was being created");
-    }
-    return window;
+    return new HWND__;
 }
 
-BOOL WINAPI SetForegroundWindow(HWND window) {
-    // A page cannot bring its browser window to the front; the canvas is in front on its page.
-    return liveWindow(window) != nullptr ? TRUE : FALSE;
-}
-
-BOOL WINAPI DestroyWindow(HWND window) {
-    HWND__* record = liveWindow(window);
-    if (record == nullptr) {
-        return FALSE;
-    }
-    // The procedure may destroy the window itself meanwhile.
-    if ((record = sendMessage(record, WM_DESTROY, 0, 0)) == nullptr) {
-        return TRUE;
-    }
-    removeWindow(record);
+void win32common::freePlatformWindow(HWND window) {
     removeCanvasFromLayout();
-    delete record;
-    return TRUE;
+    delete window;
 }
 
-LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
+void win32common::raisePlatformWindow(HWND /*window*/) {
+    // A page cannot bring its browser window to the front; the canvas is in front on its page.
+}
+
+LONG win32common::setDisplayMode(const DEVMODEA& /*mode*/) {
+    return DISP_CHANGE_BADMODE;
+}
+
+void win32common::restoreDisplayMode() {
     // Going back to the desktop's mode always works; nothing else ever changed it.
-    return mode == nullptr ? DISP_CHANGE_SUCCESSFUL : DISP_CHANGE_BADMODE;
 }
 
-int WINAPI ShowCursor(BOOL show) {
-    layer().cursorCounter += show ? 1 : -1;
-    setCanvasCursorHidden(layer().cursorCounter < 0);
-    return layer().cursorCounter;
+void win32common::showPlatformCursor(bool shown) {
+    setCanvasCursorHidden(!shown);
 }

@@ -1,4 +1,5 @@
-// The GDI and WGL calls of gdi.h. No face, context or buffer is made here: the layer makes them.
+// The GDI and WGL calls of gdi.h. No face, context or buffer is made here: the layer makes them
+// through the hooks of layer_hooks.h.
 #include "platform/win32_common/gdi.h"
 
 #include "platform/win32_common/window_manager.h"
@@ -13,11 +14,11 @@ namespace {
 constexpr int onlyPixelFormat = 1;
 
 BOOL WINAPI swapIntervalEXT(int interval) {
-    return interval >= 0 ? setSwapInterval(interval) : FALSE;
+    return interval >= 0 ? setDriverSwapInterval(interval) : FALSE;
 }
 
 int WINAPI getSwapIntervalEXT() {
-    return swapInterval();
+    return driverSwapInterval();
 }
 
 // Entry points of any signature travel as PROC, as with WGL; void (*)() is the neutral step.
@@ -166,9 +167,74 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
     return font;
 }
 
+int WINAPI ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* format) {
+    // The window's one format has the buffers the layer made it with.
+    const HWND window = windowOfDc(dc);
+    if (window == nullptr) {
+        return 0;
+    }
+    int depthBits = 0;
+    int stencilBits = 0;
+    windowBuffers(window, depthBits, stencilBits);
+    return choosePixelFormat(format, depthBits, stencilBits);
+}
+
 BOOL WINAPI SetPixelFormat(HDC dc, int index, const PIXELFORMATDESCRIPTOR* format) {
     const HWND window = windowOfDc(dc);
     return window != nullptr ? setPixelFormat(recordOf(window)->pixelFormat, index, format) : FALSE;
+}
+
+HGLRC WINAPI wglCreateContext(HDC dc) {
+    clearFailureReason();
+    const HWND window = windowOfDc(dc);
+    if (window == nullptr || recordOf(window)->pixelFormat.index == 0) {
+        setFailureReason(window == nullptr ? "the device context has no window"
+                                           : "the window has no pixel format yet");
+        return nullptr;
+    }
+    const HGLRC context = createPlatformContext(window);
+    if (context != nullptr) {
+        commonState().contexts.push_back(context);
+    }
+    return context;
+}
+
+BOOL WINAPI wglMakeCurrent(HDC dc, HGLRC context) {
+    CommonState& state = commonState();
+    if (context == nullptr) {
+        makePlatformContextCurrent(nullptr, nullptr);
+        state.currentContext = nullptr;
+        return TRUE;
+    }
+    clearFailureReason();
+    const HWND window = windowOfDc(dc);
+    if (window == nullptr || recordOf(window)->pixelFormat.index == 0 ||
+        liveContext(context) == nullptr) {
+        setFailureReason("the device context or the rendering context is not a live one");
+        return FALSE;
+    }
+    if (!makePlatformContextCurrent(window, context)) {
+        return FALSE;
+    }
+    state.currentContext = context;
+    return TRUE;
+}
+
+BOOL WINAPI wglUseFontBitmapsA(HDC dc, DWORD first, DWORD count, DWORD listBase) {
+    // Without a current context there is nothing to compile the lists into.
+    if (!liveDc(dc) || glGetString(GL_VERSION) == nullptr) {
+        return FALSE;
+    }
+    const HFONT font = dc->font;
+    if (!beginGlyphs(font)) {
+        return FALSE;
+    }
+    bool allMade = true;
+    for (DWORD i = 0; i < count; ++i) {
+        allMade = compileGlyph(font, unicodeForAnsi(first + i), listBase + i) && allMade;
+    }
+    endGlyphs();
+    return allMade ? TRUE : FALSE;
 }
 
 BOOL WINAPI wglDeleteContext(HGLRC context) {

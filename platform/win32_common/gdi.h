@@ -1,8 +1,10 @@
-// The GDI and WGL calls that behave the same on every layer: device contexts (GetDC, ReleaseDC,
-// SelectObject, DeleteObject), CreateFontA's record, the one pixel format a window has,
-// wglDeleteContext, SwapBuffers' checks and wglGetProcAddress with the swap-control entry points.
-// How glyphs are drawn, which buffers a window really has and how a frame is presented are the
-// layer's, through the functions each layer supplies at the end of this header.
+// The GDI and WGL calls, written once for every layer: device contexts (GetDC, ReleaseDC,
+// SelectObject, DeleteObject), CreateFontA's record, the one pixel format a window has
+// (ChoosePixelFormat, SetPixelFormat), the context list (wglCreateContext, wglMakeCurrent,
+// wglDeleteContext), wglUseFontBitmapsA's checks, SwapBuffers' checks and wglGetProcAddress with
+// the swap-control entry points. How glyphs are drawn, which buffers a window really has, the
+// contexts themselves and how a frame is presented are the layer's, through the hooks of
+// layer_hooks.h.
 #pragma once
 
 #include "platform/win32_common/win32_api.h"
@@ -49,17 +51,5 @@ unsigned int unicodeForAnsi(DWORD code);
 int choosePixelFormat(const PIXELFORMATDESCRIPTOR* format, int depthBits, int stencilBits);
 // A window's format is set once; setting the same one again succeeds.
 BOOL setPixelFormat(PixelFormatChoice& choice, int index, const PIXELFORMATDESCRIPTOR* format);
-
-// Supplied by each layer.
-FontRecord* recordOf(HFONT font); // the shared part of one of the layer's fonts
-// A new font of the layer's with nothing described yet; pitchAndFamily is CreateFontA's.
-HFONT makeFont(DWORD pitchAndFamily);
-void freeFont(HFONT font); // the layer's part and the record; it is already out of the font list
-void present(HWND window); // SwapBuffers on a window with a pixel format
-void destroyContext(HGLRC context); // not current, and already out of the context list
-// wglSwapIntervalEXT with an interval of 0 or more, and wglGetSwapIntervalEXT.
-BOOL setSwapInterval(int interval);
-int swapInterval();
-PROC glProcAddress(LPCSTR name); // a GL entry point, or null without a current context
 
 } // namespace win32common

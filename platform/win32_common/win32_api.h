@@ -174,9 +174,6 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 #define WM_DESTROY 0x0002
 #define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
-#define WM_SETFOCUS 0x0007
-#define WM_KILLFOCUS 0x0008
-#define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
@@ -228,7 +225,6 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
-#define VK_F12 0x7B
 #define VK_NUMLOCK 0x90
 #define VK_SCROLL 0x91
 // Punctuation, named by its key on a US keyboard.
@@ -275,7 +271,6 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 #define MB_OK 0x00000000L
 #define MB_YESNO 0x00000004L
 #define MB_ICONERROR 0x00000010L
-#define MB_ICONQUESTION 0x00000020L
 #define MB_ICONEXCLAMATION 0x00000030L
 #define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1
@@ -304,7 +299,6 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must match Windows");
 #define ANTIALIASED_QUALITY 4
 #define DEFAULT_PITCH 0
 #define FIXED_PITCH 1
-#define VARIABLE_PITCH 2
 #define FF_DONTCARE 0x00
 #define FF_MODERN 0x30
 

@@ -1,10 +1,11 @@
-// The window-manager calls of window_manager.h, the message queue's calls, and GetModuleHandleA,
-// LoadIconA, LoadCursorA and AdjustWindowRectEx, which are the same on every layer: the program is
-// one module with no resources of its own, and no layer's window has a frame inside the size it is
-// given.
+// The window-manager calls of window_manager.h, and GetModuleHandleA, LoadIconA, LoadCursorA and
+// AdjustWindowRectEx, which are the same on every layer: the program is one module with no
+// resources of its own, and no layer's window has a frame inside the size it is given. The
+// platform's part of each call is a hook of layer_hooks.h.
 #include "platform/win32_common/window_manager.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <strings.h>
 
 namespace win32common {
@@ -46,6 +47,54 @@ std::string takeFailureReason() {
     std::string reason;
     reason.swap(commonState().failureReason);
     return reason;
+}
+
+void clearFailureReason() {
+    commonState().failureReason.clear();
+}
+
+void setUpStockFont(CommonState& state, HFONT stockFont) {
+    FontRecord& record = *recordOf(stockFont);
+    record.stock = true;
+    record.weight = FW_BOLD;
+    state.stockFont = stockFont;
+    state.screenDc.font = stockFont;
+}
+
+UINT keyMessage(bool down, bool alt) {
+    if (alt) {
+        return down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+    }
+    return down ? WM_KEYDOWN : WM_KEYUP;
+}
+
+LPARAM keyData(unsigned int scanCode, bool down, bool repeat) {
+    DWORD data = 1u | ((static_cast<DWORD>(scanCode) & 0xFFu) << 16);
+    if (!down || repeat) {
+        data |= 1u << 30;
+    }
+    if (!down) {
+        data |= 1u << 31;
+    }
+    return static_cast<LPARAM>(data);
+}
+
+void postKeyMessage(HWND window, WPARAM key, bool down, bool repeat, bool alt,
+                    unsigned int scanCode) {
+    commonState().messages.posted.push_back(
+        {window, keyMessage(down, alt), key, keyData(scanCode, down, repeat), messageTime(), {}});
+}
+
+WPARAM keypadKey(WPARAM numberPadKey, bool numLockOn) {
+    static const WPARAM navigation[10] = {VK_INSERT, VK_END,   VK_DOWN, VK_NEXT, VK_LEFT,
+                                          VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP,   VK_PRIOR};
+    if (numLockOn) {
+        return numberPadKey;
+    }
+    if (numberPadKey >= VK_NUMPAD0 && numberPadKey <= VK_NUMPAD0 + 9) {
+        return navigation[numberPadKey - VK_NUMPAD0];
+    }
+    return numberPadKey == VK_DECIMAL ? VK_DELETE : numberPadKey;
 }
 
 const WindowClass* classOfNewWindow(LPCSTR className, HINSTANCE instance, int width, int height) {
@@ -168,6 +217,12 @@ void sendRestored(HWND window) {
 
 using namespace win32common;
 
+namespace {
+
+constexpr UINT buttonMask = 0x0000000F;
+
+} // namespace
+
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
     ClassRegistry& registry = commonState().classes;
     if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
@@ -197,6 +252,97 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
     }
     classes.erase(classes.begin() + (windowClass - classes.data()));
     return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWORD style,
+                            int x, int y, int width, int height, HWND /*parent*/, HMENU /*menu*/,
+                            HINSTANCE instance, LPVOID /*param*/) {
+    clearFailureReason();
+    const WindowClass* windowClass = classOfNewWindow(className, instance, width, height);
+    if (windowClass == nullptr) {
+        return nullptr;
+    }
+    const HWND made = createPlatformWindow(windowName, style, x, y, width, height);
+    if (made == nullptr) {
+        return nullptr;
+    }
+    addWindow(made, *windowClass);
+    const HWND window = sendCreationMessages(made, style);
+    if (window == nullptr) {
+        setFailureReason("the window was destroyed while it was being created");
+    }
+    return window;
+}
+
+BOOL WINAPI DestroyWindow(HWND window) {
+    const HWND live = liveWindow(window);
+    // A procedure that destroys its window again while WM_DESTROY is being sent has nothing left
+    // to destroy.
+    if (live == nullptr || recordOf(live)->destroying) {
+        return FALSE;
+    }
+    recordOf(live)->destroying = true;
+    if (sendMessage(live, WM_DESTROY, 0, 0) != nullptr) {
+        removeWindow(live);
+        freePlatformWindow(live);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND window) {
+    const HWND live = liveWindow(window);
+    if (live == nullptr) {
+        return FALSE;
+    }
+    raisePlatformWindow(live);
+    return TRUE;
+}
+
+int WINAPI ShowCursor(BOOL show) {
+    int& counter = commonState().cursorCounter;
+    counter += show ? 1 : -1;
+    showPlatformCursor(counter >= 0);
+    return counter;
+}
+
+LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* mode, DWORD /*flags*/) {
+    if (mode == nullptr) {
+        restoreDisplayMode();
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    clearFailureReason();
+    return setDisplayMode(*mode);
+}
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
+    if (msg == nullptr) {
+        return FALSE;
+    }
+    pumpPlatformEvents();
+    if (takeMessage(commonState().messages, msg, window, filterMin, filterMax, removeMsg,
+                    messageTime())) {
+        return TRUE;
+    }
+    restAfterEmptyPoll();
+    return FALSE;
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    MessageBoxRequest request;
+    request.owner = liveWindow(owner);
+    request.text = text != nullptr ? text : "";
+    request.caption = caption != nullptr ? caption : "Error"; // Windows' default caption
+    request.reason = takeFailureReason();
+    request.type = type;
+    request.yesNo = (type & buttonMask) == MB_YESNO;
+    // Nobody there to answer, or nobody wanting to: a question gets the cautious answer.
+    request.unanswered = request.yesNo ? IDNO : IDOK;
+    // Every box is also a line on stderr (a page's console), with the reason after the text, so
+    // whoever started the program sees why even where no box can be shown.
+    std::fprintf(stderr, "%s: %s%s\n", request.caption.c_str(), request.text.c_str(),
+                 request.reason.empty() ? "" : (" (" + request.reason + ")").c_str());
+    std::fflush(stderr);
+    return showMessageBox(request);
 }
 
 BOOL WINAPI ShowWindow(HWND window, int showCommand) {

@@ -1,11 +1,13 @@
-// The window-manager calls that behave the same on every layer: the class table behind
-// RegisterClassA, UnregisterClassA and CreateWindowExA, the part of a window record every layer
-// keeps, the list of live windows, SetFocus, SendMessage's step and the minimise, restore and size
-// notifications. The platform's window behind each record, and
-// its size, are the layer's, through the functions each layer supplies at the end of this header.
+// The window manager's calls, written once for every layer: the class table, window creation and
+// destruction, showing, focus and the foreground, the cursor counter, display modes, the message
+// queue's PeekMessageA with key messages as Windows posts them, and MessageBoxA; also the part of
+// a window record every layer keeps, the list of live windows, SendMessage's step and the
+// minimise, restore and size notifications. The platform's window behind each record, its events
+// and its boxes are the layer's, through the hooks of layer_hooks.h.
 #pragma once
 
 #include "platform/win32_common/gdi.h"
+#include "platform/win32_common/layer_hooks.h"
 #include "platform/win32_common/message_queue.h"
 
 #include <string>
@@ -36,6 +38,7 @@ struct WindowRecord {
     int clientWidth = 0; // as last reported in WM_SIZE
     int clientHeight = 0;
     PixelFormatChoice pixelFormat;
+    bool destroying = false; // WM_DESTROY is being sent: a second DestroyWindow has nothing to do
 };
 
 // The part of each layer's one state record that the calls written here keep.
@@ -49,12 +52,18 @@ struct CommonState {
     std::vector<HFONT> fonts;  // made by CreateFontA and not yet deleted
     std::vector<HGLRC> contexts;
     HGLRC currentContext = nullptr;
+    int cursorCounter = 0;     // the pointer is shown while this is >= 0, as on Windows
     std::string failureReason; // why the last failing call failed, for the box that reports it
 };
 
 // Records why a call fails; MessageBoxA shows it with its text and forgets it.
 void setFailureReason(const std::string& reason);
 std::string takeFailureReason();
+void clearFailureReason();
+
+// The system font every new DC starts with: a bold face, as Windows' is. The layer's state record
+// owns it; this marks it stock and selects it into the screen's DC.
+void setUpStockFont(CommonState& state, HFONT stockFont);
 
 // Class and resource names may be given as a number (MAKEINTATOM, MAKEINTRESOURCE).
 bool isAtomName(LPCSTR name);
@@ -87,11 +96,15 @@ HWND sendSizeIfChanged(HWND window);
 void sendMinimised(HWND window);
 void sendRestored(HWND window);
 
-// Supplied by each layer.
-CommonState& commonState(); // inside the layer's state record
-WindowRecord* recordOf(HWND window);
-void clientSize(HWND window, int& width, int& height); // the platform window's, now
-void showPlatformWindow(HWND window, bool shown);      // ShowWindow, after WM_SHOWWINDOW
-void giveKeyboard(HWND window);                        // SetFocus on a live, shown window
+// Key messages as Windows posts them: WM_SYSKEYDOWN/UP while Alt is held (the program records
+// only the plain ones), and lParam with a repeat count of 1, the scan code, the previous state and
+// the transition.
+UINT keyMessage(bool down, bool alt);
+LPARAM keyData(unsigned int scanCode, bool down, bool repeat);
+void postKeyMessage(HWND window, WPARAM key, bool down, bool repeat, bool alt,
+                    unsigned int scanCode);
+// The keypad's keys with NumLock off are its navigation keys (8 is Up, 4 Left, ...), as on
+// Windows; with NumLock on, and for every other key, the key is as given.
+WPARAM keypadKey(WPARAM numberPadKey, bool numLockOn);
 
 } // namespace win32common

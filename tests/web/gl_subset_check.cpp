@@ -4,7 +4,7 @@
 // own 64 × 64 WebGL canvas and reads pixels back; a 1-pixel bitmap at the raster position is the
 // probe for where the matrices put a point. Reports in document.body.dataset: glCheck "pass" or
 // "fail", glResults a JSON list of {name, ok, detail}. Run by gl_subset_test.py.
-#include "platform/web/web_gl.h"
+#include "platform/webgl/webgl.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,15 +1,15 @@
 // What the GL 1.1 subset draws: immediate mode and bitmaps, turned into triangles in clip
-// coordinates for web_gl_draw.cpp. glBegin/glEnd take GL_QUADS and GL_LINES (other modes:
+// coordinates for webgl_draw.cpp. glBegin/glEnd take GL_QUADS and GL_LINES (other modes:
 // GL_INVALID_ENUM) with the current colour, normal and texture coordinate kept as GL keeps them,
 // so a colour set once per face applies to all its vertices; flat or smooth shading; aliased
 // lines of any width. glRasterPos2f is transformed by modelview, projection and viewport and is
 // invalid outside the view volume; glBitmap draws the set bits in the raster colour at the
 // raster position minus its origin, honouring GL_UNPACK_ALIGNMENT, and advances the position,
 // all only while the position is valid. Not done: lighting (the normal is kept, nothing reads
-// it), texturing (see glEnable in web_gl.cpp), and bitmap pixels that fall outside the viewport
+// it), texturing (see glEnable in webgl.cpp), and bitmap pixels that fall outside the viewport
 // but inside the canvas (WebGL clips them; GL would draw them).
-#include "platform/web/web_gl.h"
-#include "platform/web/web_gl_state.h"
+#include "platform/webgl/webgl.h"
+#include "platform/webgl/webgl_state.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-// The core of the GL 1.1 subset (see web_gl.h): attaching to WebGL, errors and strings, the
+// The core of the GL 1.1 subset (see webgl.h): attaching to WebGL, errors and strings, the
 // matrix stacks and gluPerspective, the viewport, the enables and per-fragment state, clearing.
-// Immediate mode and bitmaps are in web_gl_primitives.cpp, display lists and the attribute stack
-// in web_gl_lists.cpp, the WebGL calls in web_gl_draw.cpp.
-#include "platform/web/web_gl.h"
-#include "platform/web/web_gl_state.h"
+// Immediate mode and bitmaps are in webgl_primitives.cpp, display lists and the attribute stack
+// in webgl_lists.cpp, the WebGL calls in webgl_draw.cpp.
+#include "platform/webgl/webgl.h"
+#include "platform/webgl/webgl_state.h"
 
 #include <GL/glu.h>
 

@@ -1,4 +1,4 @@
-// What the GL 1.1 state machine (web_gl.cpp) asks of the WebGL side (web_gl_draw.cpp): batched
+// What the GL 1.1 state machine (webgl.cpp) asks of the WebGL side (webgl_draw.cpp): batched
 // triangles already in clip coordinates, bitmap images in a texture atlas, clears and the
 // viewport. Only these two files include it.
 #pragma once
@@ -33,8 +33,8 @@ struct Run {
 };
 
 // The WebGL objects the subset draws with (names as WebGL gives them), the batch not yet drawn,
-// and where the atlas is filled to. Part of the subset's one record (web_gl_state.h);
-// web_gl_draw.cpp reaches it through gpu().
+// and where the atlas is filled to. Part of the subset's one record (webgl_state.h);
+// webgl_draw.cpp reaches it through gpu().
 struct DrawResources {
     unsigned geometryProgram = 0;
     unsigned bitmapProgram = 0;

@@ -6,7 +6,7 @@
 // presented, before a clear and before a viewport change. Not used from WebGL: its lines (1 pixel
 // wide in Chromium; wide lines arrive here as triangles), texturing of the program's geometry,
 // blending, lighting.
-#include "platform/web/web_gl_internal.h"
+#include "platform/webgl/webgl_internal.h"
 
 #include <webgl/webgl1.h>
 

@@ -1,10 +1,10 @@
 // Display lists and the attribute stack of the GL 1.1 subset. A list is the sequence of calls
-// recorded between glNewList and glEndList (web_gl_state.h, execute()), replayed by glCallLists;
+// recorded between glNewList and glEndList (webgl_state.h, execute()), replayed by glCallLists;
 // a glCallLists inside glNewList is recorded as the call, not as the lists it names. Lists nest up
 // to 64 deep, as in Mesa. glCallLists takes GL_UNSIGNED_BYTE names only (other types:
 // GL_INVALID_ENUM). The attribute stack is 16 deep; of its groups only GL_LIST_BIT (the list
 // base) exists here, other groups are pushed and popped without saving anything.
-#include "platform/web/web_gl_state.h"
+#include "platform/webgl/webgl_state.h"
 
 #include <memory>
 #include <vector>

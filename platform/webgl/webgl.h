@@ -1,15 +1,29 @@
-// The program's OpenGL 1.1 for the browser, over WebGL 1, without Emscripten's legacy GL
-// emulation. The gl* functions of <GL/gl.h> and gluPerspective of <GL/glu.h> that Skorvane calls
-// (those of scene/, render/ and shell/, plus glBitmap, glNewList/glEndList, glPixelStorei and
-// glGetError for the glyph lists) are defined in web_gl*.cpp with GL 1.1's semantics: matrix
-// stacks 32/32/10 deep with GL_STACK_OVERFLOW/UNDERFLOW, immediate GL_QUADS and GL_LINES with the
-// current colour as GL keeps it, wide lines as GL rasterises them, display lists, glListBase and
+// skorvane_webgl: the program's OpenGL 1.1 for the browser, over WebGL 1, without Emscripten's
+// legacy GL emulation. A library of its own: it needs GL's and WebGL's headers and nothing else of
+// the repository, and tests/web/gl_subset_check.cpp checks it alone.
+//
+// Implemented, with GL 1.1's semantics: the gl* functions of <GL/gl.h> and gluPerspective of
+// <GL/glu.h> that Skorvane calls (those of scene/, render/ and shell/, plus glBitmap,
+// glNewList/glEndList, glPixelStorei and glGetError for the glyph lists): matrix stacks 32/32/10
+// deep with GL_STACK_OVERFLOW/UNDERFLOW, immediate GL_QUADS and GL_LINES with the current colour
+// as GL keeps it, wide lines as GL rasterises them, display lists, glListBase and
 // glCallLists(GL_UNSIGNED_BYTE), the attribute stack for GL_LIST_BIT, glRasterPos2f with its valid
-// flag, glBitmap, depth test, clears, GL errors. No other GL call exists; where a call of the set
-// takes values the program never passes (other primitive modes, list name types, capabilities,
-// pixel-store parameters) it raises GL_INVALID_ENUM. glGetString answers vendor "Skorvane",
-// version "1.1 Skorvane WebGL" and an empty extension string.
-// The rest of the web layer only attaches, detaches and flushes it.
+// flag, glBitmap, depth test, clears and GL errors. glGetString answers vendor "Skorvane", version
+// "1.1 Skorvane WebGL" and an empty extension string.
+//
+// Not implemented: every other GL call (there is no symbol for it, so a new one fails to link
+// rather than doing nothing), and values of the calls above that the program never passes (other
+// primitive modes, list name types, capabilities, pixel-store parameters), which raise
+// GL_INVALID_ENUM. glEnable accepts GL_TEXTURE_2D and GL_BLEND and changes nothing: no texture
+// image or blend function is ever set, so GL 1.1 would draw the same.
+//
+// State: one record (webgl_state.h, `Subset`) holds GL's state, the display lists, the glyph
+// images and the WebGL objects drawn with. It is kept apart from the browser layer's own record
+// because it outlives the layer's contexts: GL state belongs to whichever context is attached,
+// and the lists and glyph images must survive a lost WebGL context. webGlAttach starts GL's state
+// afresh; webGlContextLost/Restored keep it and only make the WebGL objects again.
+// The browser layer only attaches, detaches, flushes, scales and reports losses; it never reaches
+// inside.
 #pragma once
 
 #include <functional>

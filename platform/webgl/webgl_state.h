@@ -1,9 +1,9 @@
 // The GL 1.1 state record of the subset and the start every command makes (errors, display-list
-// recording, glBegin/glEnd rules). Shared by web_gl.cpp, web_gl_primitives.cpp and
-// web_gl_lists.cpp; nothing else includes it.
+// recording, glBegin/glEnd rules). Shared by webgl.cpp, webgl_primitives.cpp and
+// webgl_lists.cpp; nothing else includes it.
 #pragma once
 
-#include "platform/web/web_gl_internal.h"
+#include "platform/webgl/webgl_internal.h"
 
 #include <GL/gl.h>
 
@@ -83,7 +83,7 @@ struct State {
 
 // The subset's one record: GL 1.1's state, which each webGlAttach starts afresh (no display lists),
 // and what outlives a context: the WebGL objects it draws with (made again on every attachment),
-// the device pixels per window pixel (web_gl.h, webGlSetDeviceScale) and why attaching last failed.
+// the device pixels per window pixel (webgl.h, webGlSetDeviceScale) and why attaching last failed.
 struct Subset {
     State gl;
     DrawResources gpu;
@@ -91,7 +91,7 @@ struct Subset {
     std::string attachFailure;
 };
 
-// Defined in web_gl.cpp; nothing reads it before main() runs.
+// Defined in webgl.cpp; nothing reads it before main() runs.
 extern Subset subset; // NOLINT(bugprone-dynamic-static-initializers)
 
 // The viewport in the backing store's device pixels.
