@@ -38,6 +38,13 @@ if [ "$quick" = yes ]; then
     exit 0
 fi
 
+# The message box shown and answered 50 times with a GL thread busy in the process (the default
+# run does each kind of answer once): a box shown from a forked copy of the process hung within
+# that many rounds.
+say "The message box, 50 rounds with a busy GL thread"
+SKORVANE_BOX_ROUNDS=50 LIBGL_ALWAYS_SOFTWARE=1 build/default/tests/platform_tests \
+    --gtest_filter='MessageBoxDeathTest.*'
+
 # A newcomer without a display gets pictures instead of an error; check that path end to end.
 say "Checking ./run.sh on a machine without a display"
 env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh
@@ -59,6 +66,7 @@ ctest --test-dir build/gl-check --output-on-failure
 /usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png \
     build/default/tests/reference_picture
 /usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
+/usr/bin/python3 -m tests.web.screen_test build/web build/default/pictures/frame.png
 rm -f build/capture/web.png
 env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
 run_web=$!

@@ -17,6 +17,7 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
                                extra_args: more Chromium switches, e.g. "--disable-frame-rate-limit"
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
+    stop_serving()             the server's port refuses connections from now on (network cut)
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -36,9 +37,24 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     browser_log()              the browser process's own stderr output so far
     close()                    kills the browser and stops the server; safe to call twice, also
                                runs at interpreter exit
+
+Helpers the page's tests, tools and benchmark share (functions of a started Browser `b`):
+    read_png(data)             rows of (r, g, b) tuples of an 8-bit RGB(A) PNG
+    canvas_picture(b, scale=1) the canvas as the screen shows it, in device pixels
+    resample(picture, w, h)    nearest-pixel resampling (to the window's 800 x 600 by default)
+    frames(b), wait_frames(b, count)
+                               frames the demo presented; waits for `count` more
+    keys_down(b)               the keys the demo's window procedure was told are down
+    hold(b, press, release, seconds, during=None, vk=None)
+                               holds a key (or control) from press() to release(), calling
+                               during() every 30 ms; with vk, counts from the demo taking it as
+                               held until it lets go of it. Returns the frames presented meanwhile.
+    hold_key(b, key, seconds)  a key held as a finger holds it: one keydown, auto-repeats, keyup
+    touch(b, kind, points)     touchStart/touchMove/touchEnd with [(id, (x, y)), ...]
 """
 
 import atexit
+import base64
 import functools
 import http.server
 import json
@@ -48,7 +64,9 @@ import signal
 import subprocess
 import tempfile
 import threading
+import struct
 import time
+import zlib
 
 import websocket
 
@@ -92,7 +110,8 @@ def _key_info(key):
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
     extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map)
     extensions_map.update({".wasm": "application/wasm", ".js": "text/javascript",
-                           ".html": "text/html", ".png": "image/png"})
+                           ".html": "text/html", ".png": "image/png",
+                           ".webmanifest": "application/manifest+json"})
 
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
@@ -108,7 +127,7 @@ class Browser:
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
-        self._server = self._server_thread = None
+        self._server = self._server_thread = self._port = None
         self._process = self._profile = self._stderr = None
         self._ws = self._reader = None
         self._session = None
@@ -143,6 +162,7 @@ class Browser:
         handler = functools.partial(_QuietHandler, directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True
+        self._port = self._server.server_address[1]
         self._server_thread = threading.Thread(target=self._server.serve_forever,
                                                kwargs={"poll_interval": 0.1}, daemon=True)
         self._server_thread.start()
@@ -314,10 +334,19 @@ class Browser:
 
     # ---- page --------------------------------------------------------------------------------
 
+    def stop_serving(self):
+        """Stops the static server: its port refuses every connection from now on, as a site
+        with the network cut."""
+        if self._server is not None:
+            self._server.shutdown()
+            self._server.server_close()
+            self._server_thread.join(timeout=2)
+            self._server = None
+
     def url(self, path=""):
-        if self._server is None:
+        if self._port is None:
             raise BrowserError("no directory is served")
-        return "http://127.0.0.1:%d/%s" % (self._server.server_address[1], path.lstrip("/"))
+        return "http://127.0.0.1:%d/%s" % (self._port, path.lstrip("/"))
 
     def open(self, url, timeout=None):
         with self._arrived:
@@ -387,7 +416,6 @@ class Browser:
                    bounds={"windowState": "minimized" if hidden else "normal"})
 
     def screenshot_png(self):
-        import base64
         return base64.b64decode(self.send("Page.captureScreenshot", format="png")["data"])
 
     def console_messages(self):
@@ -400,3 +428,113 @@ class Browser:
         self._stderr.flush()
         with open(self._stderr.name, "rb") as f:
             return f.read().decode("utf-8", "replace")
+
+
+# ---- helpers shared by the page's tests, tools and benchmark ------------------------------------
+
+WINDOW_WIDTH, WINDOW_HEIGHT = 800, 600
+
+
+def read_png(data):
+    """Rows of (r, g, b) tuples from an 8-bit RGB or RGBA, non-interlaced PNG."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, chunks, header = 8, [], None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            chunks.append(body)
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, "unsupported PNG"
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(b"".join(chunks))
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride if kind else 0):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            corner = previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else up if pb <= pc
+                                      else corner)) & 255
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        previous = line
+    return rows
+
+
+def canvas_rect(b):
+    return b.evaluate("(r => [r.left, r.top, r.width, r.height])"
+                      "(document.getElementById('canvas').getBoundingClientRect())")
+
+
+def canvas_picture(b, scale=1):
+    """The canvas as the screen shows it, in device pixels (800 x 600 on a desktop page at
+    scale 1); scale 1 / devicePixelRatio gives it in CSS pixels, quicker to read."""
+    left, top, width, height = canvas_rect(b)
+    shot = b.send("Page.captureScreenshot", format="png",
+                  clip={"x": left, "y": top, "width": width, "height": height, "scale": scale})
+    return read_png(base64.b64decode(shot["data"]))
+
+
+def resample(picture, width=WINDOW_WIDTH, height=WINDOW_HEIGHT):
+    """Nearest-pixel resampling to the window's 800 x 600, at pixel centres."""
+    sx, sy = len(picture[0]) / width, len(picture) / height
+    return [[picture[min(int((y + 0.5) * sy), len(picture) - 1)]
+             [min(int((x + 0.5) * sx), len(picture[0]) - 1)] for x in range(width)]
+            for y in range(height)]
+
+
+def frames(b):
+    return b.evaluate("Module.framesPresented || 0")
+
+
+def wait_frames(b, count, timeout=20):
+    start = frames(b)
+    b.wait_for("(Module.framesPresented || 0) >= %d" % (start + count), timeout=timeout)
+
+
+def keys_down(b):
+    return b.evaluate("Module.keysDown || []")
+
+
+def hold(b, press, release, seconds, during=None, vk=None):
+    """Frames presented while a key or control is held from press() to release(); with vk, from
+    the demo taking that key as held until it lets go of it."""
+    press()
+    if vk is not None:
+        b.wait_for("(Module.keysDown || []).includes(%d)" % vk, timeout=5)
+    start = frames(b)
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(0.03)
+        if during:
+            during()
+    release()
+    if vk is not None:
+        b.wait_for("!(Module.keysDown || []).includes(%d)" % vk, timeout=5)
+    return frames(b) - start
+
+
+def hold_key(b, key, seconds, vk=None):
+    """A key held as a finger holds it: one keydown, auto-repeats, one keyup."""
+    return hold(b, lambda: b.key_down(key), lambda: b.key_up(key), seconds,
+                lambda: b.key_down(key, repeat=True), vk)
+
+
+def touch(b, kind, points):
+    b.send("Input.dispatchTouchEvent", type=kind,
+           touchPoints=[{"x": x, "y": y, "id": ident} for ident, (x, y) in points])

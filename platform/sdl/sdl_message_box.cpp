@@ -1,15 +1,23 @@
 // The layer's part of MessageBoxA, over SDL's message boxes: caption, text, OK or Yes/No buttons
 // and an icon from the MB_ICON* flag. win32_common has already written the box's line to stderr;
-// with no display that line is all there is. The box runs in a child process so that SIGINT or
-// SIGTERM can end it: it is then answered with its safe choice and no later box is shown. Other
-// button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
+// with no display that line is all there is. The box is shown by a program of its own
+// (message_box_program.cpp), started with posix_spawn: a duplicate of this process would inherit
+// the locks that the GL driver's threads hold at that moment (malloc's, Xlib's, Mesa's) and could
+// wait on them forever. SIGINT or SIGTERM end the box and answer it with its safe choice, and no
+// later box is shown. Other button sets (MB_OKCANCEL, MB_RETRYCANCEL, ...) are not offered.
 #include "platform/sdl/sdl_internal.h"
 
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstring>
+#include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -21,20 +29,100 @@ void noteEndSignal(int signalNumber) {
     endSignal = signalNumber;
 }
 
-Uint32 iconFlags(UINT type) {
-    switch (type & iconMask) {
+const char* iconWord(UINT icon) {
+    switch (icon) {
     case MB_ICONERROR:
-        return SDL_MESSAGEBOX_ERROR;
+        return "error";
     case MB_ICONEXCLAMATION:
-        return SDL_MESSAGEBOX_WARNING;
+        return "warning";
     default:
-        return SDL_MESSAGEBOX_INFORMATION; // SDL has no question icon
+        return "information"; // SDL has no question icon
     }
 }
 
-// Shows the box in a child process and waits for its answer or for a signal that ends the
-// program. Returns the button pressed, or `unanswered`.
-int showInChild(const SDL_MessageBoxData& box, int unanswered) {
+// The box program, where the build and the installation both put it: SKORVANE_BOX_PROGRAM is
+// its path relative to the folder of the running executable.
+std::string boxProgramPath() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return {};
+    }
+    const std::string program(self, static_cast<size_t>(length));
+    return program.substr(0, program.rfind('/') + 1) + SKORVANE_BOX_PROGRAM;
+}
+
+// Starts the box program in a process group of its own (ending the group also ends the process
+// SDL starts inside it for the box), with SIGINT and SIGTERM at their defaults and unblocked
+// whatever this process did with them, and with no descriptor of this process but the standard
+// streams: the file action closes every other one in the new process whether or not it was
+// opened close-on-exec. Returns the process, or -1.
+pid_t startBoxProgram(const std::string& program, char* const arguments[]) {
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
+                                              POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGINT);
+    sigaddset(&endSignals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &endSignals);
+    sigset_t noneBlocked;
+    sigemptyset(&noneBlocked);
+    posix_spawnattr_setsigmask(&attributes, &noneBlocked);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+
+    pid_t box = -1;
+    const int error = posix_spawn(&box, program.c_str(), &actions, &attributes, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
+        std::fprintf(stderr, "(the message box could not be shown: %s: %s)\n", program.c_str(),
+                     std::strerror(error));
+        return -1;
+    }
+    return box;
+}
+
+// Waits for the box program's answer or for a signal that ends the program, which also ends the
+// box. Returns the button pressed, or 0.
+int waitForAnswer(pid_t box) {
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(box, &status, WNOHANG);
+        if (done == box) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+        }
+        if (done < 0 || endSignal != 0) {
+            kill(-box, SIGTERM);
+            while (waitpid(box, &status, 0) < 0 && errno == EINTR) { // a second signal
+            }
+            return 0;
+        }
+        SDL_Delay(20);
+    }
+}
+
+} // namespace
+
+using namespace sdlplatform;
+
+// The reason is on stderr already; the box shows the text alone, as on Windows.
+int win32common::showMessageBox(const MessageBoxRequest& request) {
+    if (layer().endRequested || !videoReady()) {
+        return request.unanswered;
+    }
+    const std::string program = boxProgramPath();
+    const std::string owner =
+        std::to_string(request.owner != nullptr && videoIsX11() ? request.owner->xWindow : 0);
+    const char* arguments[] = {
+        program.c_str(), request.yesNo ? "yes-no" : "ok", iconWord(request.type & iconMask),
+        owner.c_str(),   request.caption.c_str(),         request.text.c_str(),
+        nullptr};
+
     struct sigaction noting {};
     noting.sa_handler = noteEndSignal;
     sigemptyset(&noting.sa_mask);
@@ -43,77 +131,15 @@ int showInChild(const SDL_MessageBoxData& box, int unanswered) {
     endSignal = 0;
     sigaction(SIGINT, &noting, &previousInterrupt);
     sigaction(SIGTERM, &noting, &previousTerminate);
-
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        // A group of its own, so that ending it also ends the process SDL forks for the box.
-        setpgid(0, 0);
-        signal(SIGINT, SIG_DFL);
-        signal(SIGTERM, SIG_DFL);
-        // Every descriptor beyond the standard streams is the parent's: its X connection, on
-        // which what SDL sends around the box (cursor, raising the focused window) must not reach
-        // the server in the parent's name, and any pipe some other thread had open, whose reader
-        // would otherwise wait for this box. They are all pointed at /dev/null.
-        const int nowhere = open("/dev/null", O_RDWR);
-        for (int descriptor = 3; nowhere >= 0 && descriptor < 1024; ++descriptor) {
-            if (descriptor != nowhere && fcntl(descriptor, F_GETFD) != -1) {
-                dup2(nowhere, descriptor);
-            }
-        }
-        int pressed = -1;
-        // _exit: the child must not run the parent's exit handlers (GL, SDL, X).
-        _exit(SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0 && pressed < 255 ? pressed
-                                                                                       : 255);
-    }
-    int answer = unanswered;
-    if (child > 0) {
-        int status = 0;
-        for (;;) {
-            const pid_t done = waitpid(child, &status, WNOHANG);
-            if (done == child) {
-                if (WIFEXITED(status) && WEXITSTATUS(status) != 255) {
-                    answer = WEXITSTATUS(status);
-                }
-                break;
-            }
-            if (done < 0 || endSignal != 0) {
-                kill(-child, SIGTERM);
-                waitpid(child, &status, 0);
-                break;
-            }
-            SDL_Delay(20);
-        }
-    }
+    const pid_t box = startBoxProgram(program, const_cast<char* const*>(arguments));
+    const int answer = box > 0 ? waitForAnswer(box) : 0;
     sigaction(SIGINT, &previousInterrupt, nullptr);
     sigaction(SIGTERM, &previousTerminate, nullptr);
     if (endSignal != 0) {
-        sdlplatform::layer().endRequested = true;
-        answer = unanswered;
-    }
-    return answer;
-}
-
-} // namespace
-
-using namespace sdlplatform;
-
-int win32common::showMessageBox(const MessageBoxRequest& request) {
-    if (layer().endRequested || !videoReady()) {
+        layer().endRequested = true;
         return request.unanswered;
     }
-    const SDL_MessageBoxButtonData okButtons[] = {
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
-         "OK"}};
-    const SDL_MessageBoxButtonData yesNoButtons[] = {
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"}};
-    SDL_MessageBoxData box{};
-    box.flags = iconFlags(request.type) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    box.window = request.owner != nullptr ? request.owner->sdlWindow : nullptr;
-    box.title = request.caption.c_str();
-    box.message = request.text.c_str();
-    box.numbuttons = request.yesNo ? 2 : 1;
-    box.buttons = request.yesNo ? yesNoButtons : okButtons;
-    return showInChild(box, request.unanswered);
+    // Only a button the box offered counts as an answer; a closed box has none.
+    const bool offered = request.yesNo ? answer == IDYES || answer == IDNO : answer == IDOK;
+    return offered ? answer : request.unanswered;
 }

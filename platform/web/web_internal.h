@@ -8,6 +8,7 @@
 
 #include <emscripten/html5.h>
 
+#include <bitset>
 #include <deque>
 #include <string>
 #include <vector>
@@ -32,6 +33,24 @@ struct PageEvent {
     LPARAM keyData = 0;
 };
 
+// The page around the canvas: the window's size as the program made it against the backing store
+// the page's layout wants, the keys the window procedure was told are down, and the WebGL
+// context's losses.
+struct PageState {
+    int windowWidth = 0; // the window's client size as the program made it
+    int windowHeight = 0;
+    std::bitset<256> held; // keys the window procedure has been told are down (WM_KEYDOWN)
+    int wantedWidth = 0;   // the backing store last asked for by the page's layout
+    int wantedHeight = 0;
+    float scaleX = 1; // window pixels to backing-store pixels
+    float scaleY = 1;
+    bool contextLost = false;
+    bool restorePending = false;
+};
+
+// All of the layer's memory. The GL subset (platform/webgl) keeps a record of its own: it is a
+// library that knows nothing of the layer, checked on its own, and the layer reaches it only
+// through webgl.h (the device scale, the context lost and restored).
 struct LayerState {
     // What the calls written once for every layer keep: classes, the window, focus, the message
     // queue, the screen's DC and the fonts.
@@ -46,6 +65,9 @@ struct LayerState {
     // The last failure reason a box reported, for the page's closing notice (the reason not yet
     // reported is the common state's).
     std::string reportedReason;
+    // The page around the canvas (web_controls.cpp, web_held_keys.cpp, web_backing_store.cpp,
+    // web_lost_context.cpp).
+    PageState page;
 };
 
 LayerState& layer();
@@ -62,7 +84,7 @@ using win32common::takeFailureReason;
 // Why the program ended, for the page's notice: the reason not yet reported, else the last one.
 std::string endingReason();
 
-// The page's event handlers, owned by web_messages.cpp.
+// The page's key and visibility handlers, owned by web_messages.cpp.
 void listenToPage();
 void stopListening();
 // The Windows virtual-key code of a key, or 0 for keys Windows has no code for.
@@ -76,16 +98,29 @@ HWND__* canvasWindow();
 void pumpPageEvents();
 void noteHandBack(); // the browser just had control: no yield is due for a while
 
-// The window's client size: what CreateWindowExA made it, whatever size the page shows it at
-// and however many device pixels its backing store has (web_page.cpp).
+// The backing store (web_backing_store.cpp): the window's client size is what CreateWindowExA
+// made it, whatever size the page shows it at and however many device pixels its backing store
+// has; the store follows the canvas' displayed size whenever the page's events are pumped.
+void watchBackingStore();
+void stopWatchingBackingStore();
 void canvasSize(int& width, int& height);
 void setWindowSize(int width, int height);
-// The page around the canvas (web_page.cpp): started and ended with the layer, told of every key
-// event queued so that the keys held can be let go when the demo loses the keyboard, and given
-// a turn whenever the page's events are pumped.
-void initPage();
-void shutdownPage();
+void followBackingStore();
+
+// Letting go of keys (web_held_keys.cpp): told of every key event queued, so that the keys the
+// program was told are down can be let go when the demo loses the keyboard.
+void watchKeyboardLoss();
+void stopWatchingKeyboardLoss();
 void noteKey(const PageEvent& event);
-void pumpPage();
+void queueKey(WPARAM key, bool down); // a key event as from a keyboard, for the page's controls
+
+// The on-screen controls (web_controls.cpp), offered to the page while the layer runs.
+void watchControls();
+void stopWatchingControls();
+
+// The lost context (web_lost_context.cpp): waited for, and the subset rebuilt when it is back.
+void watchContext();
+void stopWatchingContext();
+void restoreLostContext();
 
 } // namespace webplatform

@@ -21,6 +21,7 @@ EM_JS(void, showEndedNotice, (int exitCode, const char* reason), {
                          (why ? ' ' + why + '.' : String()) + ' Reload the page to start it again.';
     (document.getElementById('stage') || document.body).appendChild(notice);
     document.body.dataset.exitCode = String(exitCode);
+    document.body.classList.add('ended'); // the controls go: there is nothing left to control
 });
 
 } // namespace

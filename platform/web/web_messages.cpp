@@ -3,13 +3,13 @@
 // virtual-key codes (web_keys.cpp; auto-repeat as repeated WM_KEYDOWN), the page being hidden or
 // shown becomes the window being minimised or restored, and the window's size comes back as
 // WM_SIZE on restoring (the page may show the canvas at any size and give it any backing store;
-// the window keeps the size the program made it, see web_page.cpp). Keys reach the demo only while
-// the canvas has the focus. As on Windows, key messages are posted and come back from PeekMessageA,
-// while size and activation messages go straight to the window procedure. PeekMessageA never
-// blocks, but it hands control back to the browser when the program has not done so for a while,
-// because a loop that polls without presenting (the minimised demo) would otherwise freeze the
-// tab. Mouse, text input (WM_CHAR), timers and close requests (a page has no close box) are not
-// translated.
+// the window keeps the size the program made it, see web_backing_store.cpp). Keys reach the demo
+// only while the canvas has the focus. As on Windows, key messages are posted and come back from
+// PeekMessageA, while size and activation messages go straight to the window procedure.
+// PeekMessageA never blocks, but it hands control back to the browser when the program has not done
+// so for a while, because a loop that polls without presenting (the minimised demo) would otherwise
+// freeze the tab. Mouse, text input (WM_CHAR), timers and close requests (a page has no close box)
+// are not translated.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
@@ -32,6 +32,16 @@ bool pageWouldAct(WPARAM key) {
            key == VK_HOME || key == VK_END;
 }
 
+// In full screen, or just out of it: a browser that hands the page the Escape which took it out
+// of full screen hands it over after the change.
+// (clang-format would split the JavaScript comparison.)
+// clang-format off
+EM_JS(bool, escapeLeavesFullScreen, (), {
+    const full = document.fullscreenElement || document.webkitFullscreenElement;
+    return !!full || performance.now() - (Module.leftFullScreenAt || -1e9) < 500;
+});
+// clang-format on
+
 EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userData*/) {
     HWND__* window = canvasWindow();
     if (window == nullptr || !window->visible || layer().messageBoxShowing) {
@@ -39,6 +49,11 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     }
     const WPARAM key = virtualKey(*event);
     if (key == 0) {
+        return EM_FALSE;
+    }
+    // In full screen Escape is the browser's way out of it, which it promises on entering: there
+    // it leaves full screen and does not end the demo (End does).
+    if (key == VK_ESCAPE && escapeLeavesFullScreen()) {
         return EM_FALSE;
     }
     const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
@@ -98,7 +113,6 @@ void listenToPage() {
     emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, onKey);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, onVisibilityChange);
-    initPage();
     // A page opened in a background tab is hidden from the start and gets no change event.
     EmscriptenVisibilityChangeEvent visibility;
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS &&
@@ -108,7 +122,6 @@ void listenToPage() {
 }
 
 void stopListening() {
-    shutdownPage();
     emscripten_set_keydown_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_keyup_callback("#canvas", nullptr, EM_TRUE, nullptr);
     emscripten_set_visibilitychange_callback(nullptr, EM_FALSE, nullptr);
@@ -125,7 +138,8 @@ void pumpPageEvents() {
         layer().pageEvents.pop_front();
         translate(event);
     }
-    pumpPage();
+    followBackingStore();
+    restoreLostContext();
     HWND__* window = canvasWindow();
     if (window != nullptr && !window->minimised) {
         win32common::sendSizeIfChanged(window);

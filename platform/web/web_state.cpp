@@ -8,8 +8,30 @@ namespace webplatform {
 
 namespace {
 
-LayerState layerState; // all of the layer's memory, started by startLayer() and released by
-                       // shutdownLayer()
+// What the page calls when the program has failed for good (an abort: out of memory, a trap):
+// every handler that would call into the program is removed, without calling into it, so the
+// page does no more work and a dead program is never entered again. Its pending waits for the
+// browser are not resumed once it has aborted.
+// (clang-format would split the JavaScript arrows.)
+// clang-format off
+EM_JS(void, offerStopPage, (), {
+    Module.stopPage = () => {
+        if (typeof JSEvents == 'object') {
+            JSEvents.removeAllEventListeners(); // the key and visibility handlers
+        }
+        for (const name of ['backingStoreHandlers', 'keyboardLossHandlers', 'contextHandlers']) {
+            if (Module[name]) {
+                Module[name].remove();
+                delete Module[name];
+            }
+        }
+        delete Module.pressControl;
+    };
+});
+// clang-format on
+
+LayerState layerState; // all of the layer's memory (the page's part too), started by startLayer()
+                       // and released by shutdownLayer()
 
 } // namespace
 
@@ -22,9 +44,18 @@ void startLayer() {
     win32common::setUpStockFont(layer().common, &layer().stockFont);
     layer().lastHandBack = emscripten_get_now();
     listenToPage();
+    watchBackingStore();
+    watchKeyboardLoss();
+    watchContext();
+    watchControls();
+    offerStopPage();
 }
 
 void shutdownLayer() {
+    stopWatchingControls();
+    stopWatchingContext();
+    stopWatchingKeyboardLoss();
+    stopWatchingBackingStore();
     stopListening();
     // What a program left behind (it releases everything itself) goes with the page.
     for (HGLRC__* context : layer().common.contexts) {

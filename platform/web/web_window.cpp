@@ -15,11 +15,31 @@ EM_JS(void, setCanvasShown, (bool shown), {
     const canvas = document.getElementById('canvas');
     if (canvas) {
         canvas.style.visibility = shown ? 'visible' : 'hidden';
-        if (shown) {
-            canvas.focus({preventScroll : true, focusVisible : false});
-        }
     }
 });
+
+// The program asks for the keyboard at start-up (SetFocus). A page of its own gives it the
+// canvas; a page inside another's frame does not take the keyboard from the page around it (its
+// scrolling keys, its own fields), and no page takes it from a field someone is typing in. There
+// the demo takes the keyboard when its picture or a control is clicked or tapped (index.html).
+// (clang-format would split the JavaScript comparisons.)
+// clang-format off
+EM_JS(void, takeKeyboardIfFree, (), {
+    const canvas = document.getElementById('canvas');
+    let topLevel = false;
+    try {
+        topLevel = window.top === window.self;
+    } catch (e) {
+        topLevel = false; // a cross-origin parent may not even be compared
+    }
+    const active = document.activeElement;
+    const busy = active && active !== document.body && active !== document.documentElement &&
+                 active !== canvas;
+    if (canvas && topLevel && !busy) {
+        canvas.focus({preventScroll: true, focusVisible: false});
+    }
+});
+// clang-format on
 
 // A destroyed window leaves the page: the notices under it move up into its place.
 EM_JS(void, removeCanvasFromLayout, (), {
@@ -65,7 +85,7 @@ void win32common::showPlatformWindow(HWND /*window*/, bool shown) {
 }
 
 void win32common::giveKeyboard(HWND /*window*/) {
-    // The canvas takes the page's keyboard when it is shown.
+    takeKeyboardIfFree();
 }
 
 HWND win32common::createPlatformWindow(LPCSTR title, DWORD /*style*/, int /*x*/, int /*y*/,

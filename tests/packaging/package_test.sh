@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What a user gets from the .deb: the right run-time dependencies, a valid desktop entry and icon,
-# and a program that, unpacked into a scratch root, starts and shows the picture.
+# and a program that, unpacked into a scratch root, starts and shows the picture, and shows its
+# message boxes.
 # Usage: package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -19,13 +20,16 @@ info=$(dpkg-deb -I "$deb")
 echo "$info" | grep -E '^ (Package|Version|Depends|Recommends):'
 for dependency in libsdl2-2.0-0 libwayland-client0 libfreetype6 libfontconfig1 libgl1 libglu1-mesa \
     fonts-liberation2; do
-    echo "$info" | grep -Eq "^ Depends:.*\b$dependency\b" || fail "$dependency is not a dependency"
+    # grep -q stops reading at the first match; fed through a pipe, the writer could then die of
+    # SIGPIPE and, with pipefail, fail the check for a dependency that is there.
+    grep -Eq "^ Depends:.*\b$dependency\b" <<<"$info" || fail "$dependency is not a dependency"
 done
-echo "$info" | grep -Eq '^ Recommends:.*\blibdecor-0-plugin-1-cairo\b' ||
+grep -Eq '^ Recommends:.*\blibdecor-0-plugin-1-cairo\b' <<<"$info" ||
     fail "libdecor's cairo plugin (title bars on Wayland) is not recommended"
 
 dpkg -x "$deb" "$work/root"
-for installed in usr/bin/skorvane usr/share/applications/skorvane.desktop \
+for installed in usr/bin/skorvane usr/libexec/skorvane/skorvane-message-box \
+    usr/share/applications/skorvane.desktop \
     usr/share/icons/hicolor/scalable/apps/skorvane.svg usr/share/doc/skorvane/copyright; do
     [ -e "$work/root/$installed" ] || fail "$installed is not in the package"
 done
@@ -42,3 +46,22 @@ SKORVANE_PROBE=$build/tools/probe/libpresent_probe.so "$source/tools/capture.sh"
 centre=$(convert "$work/capture/start.ppm" -format '%[fx:int(255*p{400,300}.r)] %[fx:int(255*p{400,300}.g)] %[fx:int(255*p{400,300}.b)]' info:)
 [ "$centre" = "255 0 0" ] || fail "the packaged program shows '$centre' at the centre, not red"
 echo "package test: the .deb installs a program that starts and shows the picture"
+
+# The packaged program finds the box program installed beside it: with the GL context refused
+# (indirect rendering, which Xvfb does not offer) it reports the failure in a box, which SIGTERM
+# ends.
+source "$source/tools/xvfb_session.sh"
+trap 'xvfb_stop; rm -rf "$work"' EXIT
+xvfb_start
+LIBGL_ALWAYS_INDIRECT=1 "$work/root/usr/bin/skorvane" 2>"$work/box.log" &
+program=$!
+box=no
+for _ in $(seq 300); do
+    xwininfo -root -tree | grep -q '"ERROR"' && { box=yes; break; }
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+kill -TERM "$program" 2>/dev/null || true
+wait "$program" || true
+[ "$box" = yes ] || fail "the packaged program showed no message box; it said: $(cat "$work/box.log")"
+echo "package test: the packaged program shows its message box"

@@ -1,6 +1,7 @@
-// What a hostile but realistic user runs into, each in a fresh process: no display or a display
-// that is not there, a GL context that X refuses (indirect rendering, which Xvfb does not offer),
-// a message box ended by SIGTERM, and standard streams closed at start.
+// What a hostile but realistic user runs into, each in a fresh process: no display (window
+// creation fails, message boxes go to stderr) or a display that is not there, a GL context that X
+// refuses (indirect rendering, which Xvfb does not offer), a message box ended by SIGTERM, and
+// standard streams closed at start.
 #include "platform/sdl/sdl_layer.h"
 #include "platform/window_fixture.h"
 #include "support/xvfb.h"
@@ -30,18 +31,20 @@ HWND createHostileWindow() {
                            nullptr, nullptr, wc.hInstance, nullptr);
 }
 
-// The program's own sequence: a window, then the failure's box.
+// The program's own sequence: a window, then the failure's box, which must answer OK.
 int windowCreationErrorBox() {
     if (createHostileWindow() != nullptr) {
         return 2;
     }
-    MessageBoxA(nullptr, "Window Creation Error.", "ERROR", MB_OK | MB_ICONEXCLAMATION);
-    return 0;
+    const int answer =
+        MessageBoxA(nullptr, "Window Creation Error.", "ERROR", MB_OK | MB_ICONEXCLAMATION);
+    return answer == IDOK ? 0 : 3;
 }
 
 TEST(NoReachableDisplayDeathTest, TheFirstLineSaysWhatToDoOrWhichDisplayIsMissing) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // First on stderr: the box's text, then why; nothing of SDL's or Wayland's before it.
+    // First on stderr: the box's text, then why; nothing of SDL's or Wayland's before it. Each
+    // case is a fresh process, so the layer meets SDL for the first time there.
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
@@ -60,6 +63,16 @@ TEST(NoReachableDisplayDeathTest, TheFirstLineSaysWhatToDoOrWhichDisplayIsMissin
         },
         ::testing::ExitedWithCode(0),
         "^ERROR: Window Creation Error\\. \\(cannot open the X display \":97\" named by DISPLAY");
+    // A question with no display, asked before any window as the fullscreen one is: on stderr,
+    // answered No, the safe answer.
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            std::exit(MessageBoxA(nullptr, "Use Windowed Mode?", "Question",
+                                  MB_YESNO | MB_ICONEXCLAMATION));
+        },
+        ::testing::ExitedWithCode(IDNO), "Question: Use Windowed Mode\\?");
 }
 
 std::atomic<bool> boxSeen{false};

@@ -1,7 +1,6 @@
-// The message queue without events, the class table's rules, and the behaviour with no display.
+// The message queue without events and the class table's rules. Without a display:
+// hostile_test.cpp.
 #include "platform/window_fixture.h"
-
-#include <cstdlib>
 
 namespace platformtest {
 namespace {
@@ -50,35 +49,6 @@ TEST(ClassTable, FollowsWindowsRules) {
     EXPECT_EQ(CreateWindowExA(0, "TableTest", "Gone", 0, 0, 0, 200, 100, nullptr, nullptr,
                               wc.hInstance, nullptr),
               nullptr);
-}
-
-// Run in a fresh process with no display, so the layer meets SDL for the first time there.
-void runWithoutDisplay(const std::function<int()>& body) {
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    std::exit(body());
-}
-
-TEST(NoDisplayDeathTest, WindowCreationFailsAndMessageBoxesGoToStderr) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(runWithoutDisplay([] {
-                    const WNDCLASSA wc = testClass("NoDisplay");
-                    RegisterClassA(&wc);
-                    HWND window = CreateWindowExA(0, "NoDisplay", "No Display", WS_POPUP, 0, 0, 800,
-                                                  600, nullptr, nullptr, wc.hInstance, nullptr);
-                    return window == nullptr ? 0 : 1;
-                }),
-                ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(runWithoutDisplay([] {
-                    return MessageBoxA(nullptr, "Use Windowed Mode?", "Question",
-                                       MB_YESNO | MB_ICONEXCLAMATION);
-                }),
-                ::testing::ExitedWithCode(IDNO), "Question: Use Windowed Mode\\?");
-    EXPECT_EXIT(runWithoutDisplay([] {
-                    return MessageBoxA(nullptr, "Window Creation Error.", "ERROR",
-                                       MB_OK | MB_ICONEXCLAMATION);
-                }),
-                ::testing::ExitedWithCode(IDOK), "ERROR: Window Creation Error\\.");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Frames recorded in feedback mode: where the view puts the hierarchy, the one-frame hand-over of
-// the spins, and what each arrow key turns. Recorded with a 90-degree field of view so that no
-// node is clipped away; the geometry is the same as with the program's 45 degrees.
+// the spins, what each arrow key turns, and the GL state a frame leaves. Recorded with a 90-degree
+// field of view so that no node is clipped away; the geometry is the same as with the program's
+// 45 degrees.
 #include "render/render_fixture.h"
 
 #include "render/render.h"
@@ -80,6 +81,22 @@ TEST_F(FrameTest, StartUpFrameShowsConstructionScalesAt40) {
     // The steady picture has level 2 at 1 / 1.2.
     expectSamePoint(referenceCentres[3], rendertest::projectEyePoint(12 + 6 + 2.5 / 1.2, 0, -43),
                     "node", 3);
+}
+
+// Hostile leftovers before a frame: it switches depth testing back on with its own function (the
+// reference picture shows the depth test at work), and its caption pass leaves depth test,
+// texturing and blending off.
+TEST_F(FrameTest, SetsItsOwnDepthFunctionAndLeavesTheCaptionPassState) {
+    glDisable(GL_DEPTH_TEST);
+    glDepthFunc(GL_ALWAYS);
+    rendertest::runFrame();
+
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_EQ(depthFunc, GL_LEQUAL);
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
 TEST_F(FrameTest, AKeyHeldForOneFrameShowsInTheFrameAfter) {

@@ -1,6 +1,7 @@
 // The rendered steady frame against the reference picture worked out independently in
-// reference_picture.cpp, pixel by pixel outside the captions, at three spin states. The
-// reference pictures are saved next to the frame for the browser page's test.
+// reference_picture.cpp, pixel by pixel outside the captions, at three spin states: every cube,
+// connector line and background pixel where the layout puts it. The steady frame (frame.png) and
+// the reference pictures are saved for the browser page's test. The captions are text_tests.cpp's.
 #include "render/reference_picture.h"
 #include "render/render_fixture.h"
 
@@ -23,6 +24,9 @@ std::vector<unsigned char> renderedFrame(const reference::Spins& spins) {
     levelTwoSpin = float(spins.levelTwo);
     levelThreeSpin = float(spins.levelThree);
     drawFrame(); // hands the spins over
+    // Hostile leftovers: the frame must switch depth testing back on with its own function.
+    glDisable(GL_DEPTH_TEST);
+    glDepthFunc(GL_ALWAYS);
     drawFrame(); // shows them, 43 units away
     glFinish();
     std::vector<unsigned char> rgb(size_t(rendertest::viewportWidth) * rendertest::viewportHeight *
@@ -31,6 +35,21 @@ std::vector<unsigned char> renderedFrame(const reference::Spins& spins) {
     glReadPixels(0, 0, rendertest::viewportWidth, rendertest::viewportHeight, GL_RGB,
                  GL_UNSIGNED_BYTE, rgb.data());
     return rgb;
+}
+
+// Rows top first, as a PNG file keeps them.
+std::vector<unsigned char> topRowFirst(const std::vector<unsigned char>& rgb) {
+    std::vector<unsigned char> rows;
+    for (int y = rendertest::viewportHeight - 1; y >= 0; --y) {
+        const auto row = rgb.begin() + long(y) * rendertest::viewportWidth * 3;
+        rows.insert(rows.end(), row, row + rendertest::viewportWidth * 3);
+    }
+    return rows;
+}
+
+bool savePng(const std::string& path, const std::vector<unsigned char>& rgb) {
+    return rendertest::writePng(path, rendertest::viewportWidth, rendertest::viewportHeight,
+                                topRowFirst(rgb));
 }
 
 std::string name(const reference::Spins& s) {
@@ -49,14 +68,12 @@ TEST_P(ReferenceTest, FrameMatchesTheIndependentPictureOutsideTheCaptions) {
 
     const std::string base = std::string(SKORVANE_PICTURE_DIR) + "/reference-" + name(spins);
     EXPECT_TRUE(reference::save(expected, base + ".png", base + "-edges.png"));
+    if (spins.root == 0 && spins.levelOne == 0 && spins.levelTwo == 0 && spins.levelThree == 0) {
+        // The steady frame, captions included: the browser page's tests compare against it.
+        EXPECT_TRUE(savePng(std::string(SKORVANE_PICTURE_DIR) + "/frame.png", frame));
+    }
     if (result.unexplained != 0) {
-        std::vector<unsigned char> topFirst;
-        for (int y = rendertest::viewportHeight - 1; y >= 0; --y) {
-            const auto row = frame.begin() + long(y) * rendertest::viewportWidth * 3;
-            topFirst.insert(topFirst.end(), row, row + rendertest::viewportWidth * 3);
-        }
-        rendertest::writePng(base + "-differs.png", rendertest::viewportWidth,
-                             rendertest::viewportHeight, topFirst);
+        savePng(base + "-differs.png", frame);
     }
 
     std::printf("%ld of %ld pixels equal, %ld differ beside an edge\n", result.equal,

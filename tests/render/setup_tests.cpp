@@ -49,16 +49,9 @@ TEST_F(SetupTest, StartUpSetsItsGlStateAndBuildsTheTree) {
     EXPECT_TRUE(r.blend);
     EXPECT_EQ(r.depthFunc, GL_LEQUAL);
     EXPECT_EQ(r.perspectiveHint, GL_NICEST);
-
-    int nodes = 1;
-    for (int i = 0; i < rootNode.childCount; ++i) {
-        const SceneNode& one = rootNode.children[i];
-        nodes += 1;
-        for (int j = 0; j < one.childCount; ++j) {
-            nodes += 1 + one.children[j].childCount;
-        }
-    }
-    EXPECT_EQ(nodes, rendertest::nodeCount);
+    // The tree is built under rootNode; its 85 nodes and their places are the tree's own test
+    // (scene_node_test.cpp).
+    EXPECT_NE(rootNode.children, nullptr);
 }
 
 TEST_F(SetupTest, ResizeSetsViewportPerspectiveAndResetsModelview) {

@@ -1,10 +1,13 @@
 // The caption font and printText, drawn for real and read back through the raster position and
-// feedback mode; and the caption texts a frame writes, read back character by character.
+// feedback mode; and the captions a frame writes: where they stand, read back pixel by pixel, and
+// their texts, read back character by character.
 #include "render/render_fixture.h"
 
 #include "render/render.h"
 #include "shell/app_state.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
 
@@ -98,6 +101,31 @@ TEST_F(TextTest, LongTextIsCutAt255Characters) {
     EXPECT_FLOAT_EQ(advanceOf(longText.c_str()), 255 * one);
     EXPECT_EQ(glyphsDrawn(longText.c_str()), 255);
     EXPECT_EQ(listBase(), 7);
+}
+
+// The captions of a real steady frame, read back pixel by pixel: green glyphs starting at each
+// line's raster position, projected independently, and nothing green to the left of them.
+TEST(CaptionTest, AFrameShowsEachLineInGreenFromItsRasterPosition) {
+    rendertest::prepareSteadyScene();
+    drawFrame();
+    glFinish();
+    const auto isGreen = [](const testsupport::Rgb& pixel) {
+        return std::abs(pixel.r) <= 1 && std::abs(pixel.g - 255) <= 1 && std::abs(pixel.b) <= 1;
+    };
+    for (const double y : {-1.2, -1.0, -0.8}) {
+        const rendertest::Point raster = rendertest::projectEyePoint(-1.6, y, -3);
+        int green = 0, leftmost = rendertest::viewportWidth;
+        for (int py = int(raster.y) - 5; py < int(raster.y) + 18; ++py) {
+            for (int px = 0; px < 400; ++px) {
+                if (isGreen(testsupport::readPixel(px, py))) {
+                    ++green;
+                    leftmost = std::min(leftmost, px);
+                }
+            }
+        }
+        EXPECT_GT(green, 100) << "caption at " << y;
+        EXPECT_NEAR(leftmost, raster.x, 4) << "caption at " << y;
+    }
 }
 
 // Every glyph list is wrapped in one that first passes its character code through, so feedback

@@ -19,6 +19,9 @@ const std::set<std::string> cannotFail = {"ShowWindow",       "ShowCursor",     
                                           "TranslateMessage", "DispatchMessageA", "DefWindowProcA",
                                           "PostQuitMessage"};
 
+const UINT errorFlags = MB_OK | MB_ICONEXCLAMATION;
+const UINT shutdownFlags = MB_OK | MB_ICONINFORMATION;
+
 // Set-up steps whose failure ends the program with their "ERROR" box and exit code 1.
 std::map<std::string, std::string> setupFailureMessages() {
     std::map<std::string, std::string> messages;
@@ -28,28 +31,18 @@ std::map<std::string, std::string> setupFailureMessages() {
     return messages;
 }
 
-// What a refused release leaves: the object the platform kept, and what it keeps in turn.
-struct Leftovers {
-    size_t classes, windows, dcs, contexts, fonts;
-};
+// The font is only needed while its glyph lists are made, in set-up; nothing is reported about
+// its release.
+const ReleaseFailure fontRelease = {"DeleteObject", {}, {0, 0, 0, 0, 1}};
 
-struct ReleaseFailure {
-    std::vector<std::string> messages; // "SHUTDOWN ERROR" boxes, in order
-    Leftovers left;
-};
-
-// Teardown steps: reported, and the teardown goes on. A window that cannot be destroyed keeps
-// its class registered (Windows refuses to unregister it), which is reported as well.
-const std::map<std::string, ReleaseFailure> releaseFailures = {
-    {"wglMakeCurrent", {{"Release Of DC And RC Failed."}, {0, 0, 0, 0, 0}}},
-    {"wglDeleteContext", {{"Release Rendering Context Failed."}, {0, 0, 0, 1, 0}}},
-    {"ReleaseDC", {{"Release Device Context Failed."}, {0, 0, 1, 0, 0}}},
-    {"DestroyWindow",
-     {{"Could Not Release hWnd.", "Could Not Unregister Class."}, {1, 1, 0, 0, 0}}},
-    {"UnregisterClassA", {{"Could Not Unregister Class."}, {1, 0, 0, 0, 0}}},
-    // The font is only needed while its glyph lists are made; nothing is reported about it.
-    {"DeleteObject", {{}, {0, 0, 0, 0, 1}}},
-};
+const ReleaseFailure* releaseFailureOf(const std::string& name) {
+    for (const ReleaseFailure& failure : teardownFailures) {
+        if (name == failure.operation) {
+            return &failure;
+        }
+    }
+    return name == fontRelease.operation ? &fontRelease : nullptr;
+}
 
 // A short session: Up held for two frames, a resize, then Escape. The close request after it is
 // only reached if a failure swallowed the Escape.
@@ -90,6 +83,16 @@ class FaultSweep : public ShellTest {
     int runProgram() { return WinMain(nullptr, nullptr, nullptr, 0); }
 };
 
+// Index of the last PeekMessageA in `calls`: teardown starts after it.
+int lastPeekOf(const std::vector<platformstub::Call>& calls) {
+    for (int i = static_cast<int>(calls.size()) - 1; i >= 0; --i) {
+        if (calls[i].name == "PeekMessageA") {
+            return i;
+        }
+    }
+    return -1;
+}
+
 TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
     startAgain();
     const int recordedExitCode = runProgram();
@@ -103,16 +106,14 @@ TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
     // Set-up ends where the loop first looks for a message; teardown starts after it last does.
     const std::map<std::string, std::string> setupMessages = setupFailureMessages();
     int firstPeek = -1;
-    int lastPeek = -1;
-    for (int i = 0; i < static_cast<int>(recorded.size()); ++i) {
-        if (recorded[i].name == "PeekMessageA") {
-            lastPeek = i;
-            firstPeek = firstPeek < 0 ? i : firstPeek;
-        }
+    for (int i = 0; i < static_cast<int>(recorded.size()) && firstPeek < 0; ++i) {
+        firstPeek = recorded[i].name == "PeekMessageA" ? i : -1;
     }
+    const int lastPeek = lastPeekOf(recorded);
     ASSERT_GE(firstPeek, 0);
 
     std::map<std::string, int> occurrences;
+    std::set<std::string> reported; // the failures of both tables that were met
     int swept = 0;
     for (int i = 0; i < static_cast<int>(recorded.size()); ++i) {
         const std::string& name = recorded[i].name;
@@ -137,24 +138,44 @@ TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
         EXPECT_EQ(stub().cursorCount, 0);
 
         const auto setup = setupMessages.find(name);
-        const auto release = releaseFailures.find(name);
+        const ReleaseFailure* release = releaseFailureOf(name);
         if (i < firstPeek && setup != setupMessages.end()) {
+            reported.insert("set-up " + name);
             EXPECT_EQ(exitCode, 1);
             EXPECT_EQ(boxTexts(stub(), "ERROR"), std::vector<std::string>{setup->second});
             EXPECT_EQ(stub().messageBoxes.size(), 1u);
+            for (const platformstub::MessageBoxShown& box : stub().messageBoxes) {
+                EXPECT_EQ(box.flags, errorFlags);
+            }
             EXPECT_TRUE(platformstub::nothingLeftBehind());
             EXPECT_EQ(platformstub::indexOf("PeekMessageA"), -1);
-        } else if ((i > lastPeek || name == "DeleteObject") && release != releaseFailures.end()) {
+            // The box comes last: whatever had been acquired is already gone when the user sees
+            // it, the class included.
+            EXPECT_EQ(stub().calls.back().name, "MessageBoxA");
+            if (name != "RegisterClassA") {
+                EXPECT_LT(platformstub::indexOf("UnregisterClassA"),
+                          platformstub::indexOf("MessageBoxA"));
+            }
+        } else if ((i > lastPeek || release == &fontRelease) && release != nullptr) {
+            reported.insert("release " + name);
             EXPECT_EQ(exitCode, recordedExitCode);
-            EXPECT_EQ(boxTexts(stub(), "SHUTDOWN ERROR"), release->second.messages);
-            EXPECT_EQ(stub().messageBoxes.size(), release->second.messages.size());
+            EXPECT_EQ(boxTexts(stub(), "SHUTDOWN ERROR"), release->messages);
+            EXPECT_EQ(stub().messageBoxes.size(), release->messages.size());
+            for (const platformstub::MessageBoxShown& box : stub().messageBoxes) {
+                EXPECT_EQ(box.flags, shutdownFlags);
+            }
             const Leftovers left = leftovers(stub());
-            const Leftovers expected = release->second.left;
-            EXPECT_EQ(left.classes, expected.classes);
-            EXPECT_EQ(left.windows, expected.windows);
-            EXPECT_EQ(left.dcs, expected.dcs);
-            EXPECT_EQ(left.contexts, expected.contexts);
-            EXPECT_EQ(left.fonts, expected.fonts);
+            EXPECT_EQ(left.classes, release->left.classes);
+            EXPECT_EQ(left.windows, release->left.windows);
+            EXPECT_EQ(left.dcs, release->left.dcs);
+            EXPECT_EQ(left.contexts, release->left.contexts);
+            EXPECT_EQ(left.fonts, release->left.fonts);
+            // The teardown goes on with every later step.
+            const int teardown = lastPeekOf(stub().calls);
+            for (const ReleaseFailure& step : teardownFailures) {
+                EXPECT_NE(platformstub::indexOf(step.operation, teardown), -1) << step.operation;
+            }
+            EXPECT_TRUE(handlesCleared());
         } else {
             // Nothing the program depends on: it carries on as if the call had worked.
             EXPECT_EQ(exitCode, recordedExitCode);
@@ -163,8 +184,17 @@ TEST_F(FaultSweep, EveryCallFailsOnceInTurn) {
             EXPECT_EQ(stub().swaps, recordedSwaps);
         }
     }
-    // Every failable call of the session, not a handful.
+    // Every failable call of the session, not a handful, and every row of both tables.
     EXPECT_GE(swept, 25);
+    for (const FailurePoint& failure : setupFailures) {
+        EXPECT_EQ(reported.count(std::string("set-up ") + failure.operation), 1u)
+            << failure.operation;
+    }
+    for (const ReleaseFailure& failure : teardownFailures) {
+        EXPECT_EQ(reported.count(std::string("release ") + failure.operation), 1u)
+            << failure.operation;
+    }
+    EXPECT_EQ(reported.count("release DeleteObject"), 1u);
 }
 
 } // namespace

@@ -8,34 +8,8 @@ using platformstub::indexOf;
 
 namespace {
 
-const UINT errorFlags = MB_OK | MB_ICONEXCLAMATION;
-const UINT shutdownFlags = MB_OK | MB_ICONINFORMATION;
-
-class CreateFailure : public ShellTest, public ::testing::WithParamInterface<FailurePoint> {};
-
-TEST_P(CreateFailure, ReportsOnceAfterTearingDownAndLeavesNothing) {
-    failOn(GetParam().operation);
-    EXPECT_EQ(createRenderWindow("Skorvane", 800, 600, 32, false), FALSE);
-
-    ASSERT_EQ(stub().messageBoxes.size(), 1u);
-    EXPECT_EQ(stub().messageBoxes[0].text, GetParam().message);
-    EXPECT_EQ(stub().messageBoxes[0].caption, "ERROR");
-    EXPECT_EQ(stub().messageBoxes[0].flags, errorFlags);
-    EXPECT_TRUE(platformstub::nothingLeftBehind());
-    EXPECT_EQ(hWnd, nullptr);
-    EXPECT_EQ(hDC, nullptr);
-    EXPECT_EQ(hRC, nullptr);
-    // The box comes last: whatever had been acquired is already gone when the user sees it.
-    EXPECT_EQ(stub().calls.back().name, "MessageBoxA");
-    if (std::string(GetParam().operation) != "RegisterClassA") {
-        EXPECT_LT(indexOf("UnregisterClassA"), indexOf("MessageBoxA"));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryStep, CreateFailure, ::testing::ValuesIn(setupFailures),
-                         [](const ::testing::TestParamInfo<FailurePoint>& info) {
-                             return info.param.operation;
-                         });
+// The failures of window creation and of teardown, each step in turn, are swept together with
+// every other call of a whole run in fault_sweep_test.cpp, against the tables in shell_fixture.h.
 
 TEST_F(ShellTest, WindowedCreationGivesTheClientSizeAndACurrentContext) {
     ASSERT_EQ(createRenderWindow("Skorvane", 640, 480, 32, false), TRUE);
@@ -75,11 +49,13 @@ TEST_F(ShellTest, WindowedCreationGivesTheClientSizeAndACurrentContext) {
     EXPECT_TRUE(platformstub::nothingLeftBehind());
     EXPECT_TRUE(handlesCleared());
     EXPECT_TRUE(stub().messageBoxes.empty());
-    const int release = indexOf("wglMakeCurrent", indexOf("ShowWindow"));
-    EXPECT_LT(release, indexOf("wglDeleteContext", release));
-    EXPECT_LT(indexOf("wglDeleteContext", release), indexOf("ReleaseDC", release));
-    EXPECT_LT(indexOf("ReleaseDC", release), indexOf("DestroyWindow", release));
-    EXPECT_LT(indexOf("DestroyWindow", release), indexOf("UnregisterClassA", release));
+    // The teardown's steps, in the table's order.
+    int previous = indexOf("ShowWindow");
+    for (const ReleaseFailure& step : teardownFailures) {
+        const int at = indexOf(step.operation, previous + 1);
+        EXPECT_GT(at, previous) << step.operation;
+        previous = at;
+    }
 }
 
 TEST_F(ShellTest, PixelFormatKeepsTheColourDepthOfTheFirstWindow) {
@@ -144,36 +120,6 @@ TEST_F(ShellTest, RefusedFullscreenClosesWhenTheUserSaysNo) {
     EXPECT_TRUE(platformstub::nothingLeftBehind());
     EXPECT_FALSE(fullscreen);
 }
-
-class DestroyFailure : public ShellTest, public ::testing::WithParamInterface<FailurePoint> {};
-
-TEST_P(DestroyFailure, ReportsAndGoesOnWithTheLaterSteps) {
-    ASSERT_EQ(createRenderWindow("Skorvane", 800, 600, 32, false), TRUE);
-    const int start = static_cast<int>(stub().calls.size());
-    failOn(GetParam().operation);
-    destroyRenderWindow();
-
-    ASSERT_FALSE(stub().messageBoxes.empty());
-    EXPECT_EQ(stub().messageBoxes[0].text, GetParam().message);
-    for (const platformstub::MessageBoxShown& box : stub().messageBoxes) {
-        EXPECT_EQ(box.caption, "SHUTDOWN ERROR");
-        EXPECT_EQ(box.flags, shutdownFlags);
-    }
-    for (const char* step :
-         {"wglMakeCurrent", "wglDeleteContext", "ReleaseDC", "DestroyWindow", "UnregisterClassA"}) {
-        EXPECT_NE(indexOf(step, start), -1) << step;
-    }
-    EXPECT_TRUE(handlesCleared());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryStep, DestroyFailure,
-    ::testing::Values(FailurePoint{"wglMakeCurrent", "Release Of DC And RC Failed."},
-                      FailurePoint{"wglDeleteContext", "Release Rendering Context Failed."},
-                      FailurePoint{"ReleaseDC", "Release Device Context Failed."},
-                      FailurePoint{"DestroyWindow", "Could Not Release hWnd."},
-                      FailurePoint{"UnregisterClassA", "Could Not Unregister Class."}),
-    [](const ::testing::TestParamInfo<FailurePoint>& info) { return info.param.operation; });
 
 TEST_F(ShellTest, DestroyWithNothingHeldOnlyUnregistersTheClass) {
     destroyRenderWindow();

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
+#include <vector>
 
 // WinMain builds the tree under rootNode every time a test runs it, while the program builds it
 // once and keeps it for the life of the process; each test starts from the childless root a
@@ -38,6 +40,29 @@ inline const FailurePoint setupFailures[] = {
     {"SetPixelFormat", "Can't Set The PixelFormat."},
     {"wglCreateContext", "Can't Create A GL Rendering Context."},
     {"wglMakeCurrent", "Can't Activate The GL Rendering Context."},
+};
+
+// What a refused release leaves: the objects the platform kept, and what they keep in turn.
+struct Leftovers {
+    size_t classes, windows, dcs, contexts, fonts;
+};
+
+// A release that fails: the "SHUTDOWN ERROR" boxes it shows, in order, and what is left.
+struct ReleaseFailure {
+    const char* operation;
+    std::vector<std::string> messages;
+    Leftovers left;
+};
+
+// The teardown's steps in the order they run. A failure is reported and the teardown goes on; a
+// window that cannot be destroyed keeps its class registered (Windows refuses to unregister it),
+// which is reported as well.
+inline const ReleaseFailure teardownFailures[] = {
+    {"wglMakeCurrent", {"Release Of DC And RC Failed."}, {0, 0, 0, 0, 0}},
+    {"wglDeleteContext", {"Release Rendering Context Failed."}, {0, 0, 0, 1, 0}},
+    {"ReleaseDC", {"Release Device Context Failed."}, {0, 0, 1, 0, 0}},
+    {"DestroyWindow", {"Could Not Release hWnd.", "Could Not Unregister Class."}, {1, 1, 0, 0, 0}},
+    {"UnregisterClassA", {"Could Not Unregister Class."}, {1, 0, 0, 0, 0}},
 };
 
 class ShellTest : public testsupport::GlTest {

@@ -18,33 +18,14 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
-from tools.browser import Browser, BrowserError, BrowserTimeout  # noqa: E402
+from tools.browser import (  # noqa: E402
+    Browser, BrowserError, BrowserTimeout, canvas_picture, canvas_rect,
+    frames, hold, keys_down, resample, touch, wait_frames)
 from tests.web.page_test import (  # noqa: E402
-    CAPTIONS, HEIGHT, WIDTH, angle_difference, caption_boxes, check, eye_to_canvas, frames,
-    green_extent, in_boxes, near, read_png, results, root_angle, wait_frames)
+    HEIGHT, WIDTH, angle_difference, caption_boxes, check, eye_to_canvas, green_extent,
+    in_boxes, near, read_png, results, root_angle)
 
 VK_LEFT, VK_UP, VK_RIGHT = 37, 38, 39
-
-
-def canvas_rect(b):
-    return b.evaluate("(r => [r.left, r.top, r.width, r.height])"
-                      "(document.getElementById('canvas').getBoundingClientRect())")
-
-
-def device_picture(b):
-    """The canvas as the screen shows it, in device pixels."""
-    left, top, width, height = canvas_rect(b)
-    shot = b.send("Page.captureScreenshot", format="png",
-                  clip={"x": left, "y": top, "width": width, "height": height, "scale": 1})
-    return read_png(base64.b64decode(shot["data"]))
-
-
-def resample(picture, width=WIDTH, height=HEIGHT):
-    """Nearest-pixel resampling to the window's 800 x 600, at pixel centres."""
-    sx, sy = len(picture[0]) / width, len(picture) / height
-    return [[picture[min(int((y + 0.5) * sy), len(picture) - 1)]
-             [min(int((x + 0.5) * sx), len(picture[0]) - 1)] for x in range(width)]
-            for y in range(height)]
 
 
 def share_equal(a, b, skip=None, tolerance=2):
@@ -83,30 +64,6 @@ def control_centre(b, label):
         .split(/[: ]/)[0] === %r).getBoundingClientRect())""" % label)
 
 
-def touch(b, kind, points):
-    b.send("Input.dispatchTouchEvent", type=kind,
-           touchPoints=[{"x": x, "y": y, "id": ident} for ident, (x, y) in points])
-
-
-def keys_down(b):
-    return b.evaluate("Module.keysDown || []")
-
-
-def held_frames(b, press, release, vk, seconds, during=None):
-    """Frames presented from the layer taking a key as held until it lets go of it."""
-    press()
-    b.wait_for("(Module.keysDown || []).includes(%d)" % vk, timeout=5)
-    start = frames(b)
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        time.sleep(0.03)
-        if during:
-            during()
-    release()
-    b.wait_for("!(Module.keysDown || []).includes(%d)" % vk, timeout=5)
-    return frames(b) - start
-
-
 def nearest_turn(measured, expected):
     """The turn congruent to the measured one (the lines repeat every 90 degrees) nearest to the
     expected one."""
@@ -134,13 +91,13 @@ def phone(build):
               layout[5] != "none", "scroll width %s of %s, canvas right %s, controls bottom %s "
               "of %s, controls %s" % tuple(layout))
 
-        steady = resample(device_picture(b))
+        steady = resample(canvas_picture(b))
         root = root_angle(steady)
         up = control_centre(b, 'Up')
-        held = held_frames(b, lambda: touch(b, "touchStart", [(0, up)]),
-                           lambda: touch(b, "touchEnd", []), VK_UP, 0.25)
+        held = hold(b, lambda: touch(b, "touchStart", [(0, up)]),
+                    lambda: touch(b, "touchEnd", []), 0.25, vk=VK_UP)
         wait_frames(b, 3)
-        turned_picture = resample(device_picture(b))
+        turned_picture = resample(canvas_picture(b))
         turned = 2 * held + angle_difference(root_angle(turned_picture) - root, 2 * held)
         check("phone: holding the Up control with one finger turns the picture 2 degrees a frame",
               0 < held < 60 and abs(turned - 2 * held) <= 5,
@@ -153,11 +110,11 @@ def phone(build):
         with open(os.path.join(build, "phone.png"), "wb") as f:
             f.write(base64.b64decode(shot["data"]))
         check("phone: letting go of Up stops the turn", keys_down(b) == [] and abs(
-            angle_difference(root_angle(resample(device_picture(b))),
+            angle_difference(root_angle(resample(canvas_picture(b))),
                              root_angle(turned_picture))) < 0.5, "keys down %s" % keys_down(b))
 
         left, right = control_centre(b, 'Left'), control_centre(b, 'Right')
-        before = resample(device_picture(b))
+        before = resample(canvas_picture(b))
         touch(b, "touchStart", [(1, left)])
         touch(b, "touchStart", [(1, left), (2, right)])
         wait_frames(b, 2)
@@ -167,7 +124,7 @@ def phone(build):
         one = keys_down(b)
         touch(b, "touchEnd", [])
         wait_frames(b, 3)
-        after = resample(device_picture(b))
+        after = resample(canvas_picture(b))
         level1 = eye_to_canvas(12, 0, -43)
         changed = sum(1 for y in range(int(level1[1]) - 20, int(level1[1]) + 20)
                       for x in range(int(level1[0]) - 20, int(level1[0]) + 20)
@@ -205,7 +162,7 @@ def high_density(build, reference):
             check("scale %s: backing store is the displayed size times the ratio" % scale,
                   size == [round(width * scale), round(height * scale)] and width == WIDTH,
                   "backing %s, shown %sx%s" % (size, width, height))
-            device = device_picture(b)
+            device = canvas_picture(b)
             picture = resample(device)
             boxes = caption_boxes()
             share = share_equal(picture, reference)
@@ -230,7 +187,7 @@ def high_density(build, reference):
                        deviceScaleFactor=1.25, mobile=False)
                 wait_frames(b, 5)
                 size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
-                blended, green = blended_green(device_picture(b))
+                blended, green = blended_green(canvas_picture(b))
                 check("ratio changed from 2 to 1.25 while running: the backing store and the "
                       "captions follow", size == [1000, 750] and blended <= 0.05 and green > 0,
                       "backing %s, %.1f%% of %d green pixels blended" % (size, 100 * blended,
@@ -270,7 +227,7 @@ def lost_context(build, reference):
         b.evaluate("window.loseContextExtension.restoreContext()")
         b.wait_for("document.getElementById('context-notice').hidden", timeout=10)
         wait_frames(b, 3)
-        picture = resample(device_picture(b))
+        picture = resample(canvas_picture(b))
         share = share_equal(picture, reference, outside_captions)
         captions = [(green_extent(picture, box), green_extent(reference, box)) for box in boxes]
         same_captions = all(w is not None and all(abs(p - q) <= 1 for p, q in zip(w[:4], n[:4]))
@@ -283,15 +240,15 @@ def lost_context(build, reference):
         # Lost while Up is held: the loop and the keys go on, and the picture comes back turned.
         start_angle = root_angle(picture)
         lost_at = []
-        held = held_frames(b, lambda: (lost_at.append(b.evaluate(LOSE)), b.key_down("ArrowUp")),
-                           lambda: b.key_up("ArrowUp"), VK_UP, 0.4,
-                           lambda: b.key_down("ArrowUp", repeat=True))
+        held = hold(b, lambda: (lost_at.append(b.evaluate(LOSE)), b.key_down("ArrowUp")),
+                    lambda: b.key_up("ArrowUp"), 0.4,
+                    lambda: b.key_down("ArrowUp", repeat=True), vk=VK_UP)
         still_lost = b.evaluate("document.getElementById('canvas').getContext('webgl')"
                                 ".isContextLost()")
         b.evaluate("window.loseContextExtension.restoreContext()")
         b.wait_for("document.getElementById('context-notice').hidden", timeout=10)
         wait_frames(b, 3)
-        picture = resample(device_picture(b))
+        picture = resample(canvas_picture(b))
         turned = nearest_turn(angle_difference(root_angle(picture), start_angle), 2 * held)
         # The scene turns its cubes as well as their places, so no turned copy of the native
         # frame stands for it; the whole picture is back when its cubes are.
@@ -401,9 +358,9 @@ def focus(build):
         b.evaluate("(h => { h.tabIndex = -1; h.focus({preventScroll: true}); })"
                    "(document.getElementById('help'))")
         wait_frames(b, 3)
-        first = root_angle(resample(device_picture(b)))
+        first = root_angle(resample(canvas_picture(b)))
         wait_frames(b, 10)
-        second = root_angle(resample(device_picture(b)))
+        second = root_angle(resample(canvas_picture(b)))
         b.key_up("ArrowUp")
         check("a key held when the demo loses the focus is let go",
               held == [VK_UP] and keys_down(b) == [] and abs(angle_difference(second, first))

@@ -11,16 +11,14 @@ reference pictures (reference-0_0_0_0.png and its -edges.png). REFERENCE_TOOL
 Prints one line per check and "N passed, N failed"; exits non-zero when any check failed.
 """
 
-import base64
 import math
 import os
-import struct
 import subprocess
 import sys
 import time
-import zlib
 
-from tools.browser import Browser, BrowserError
+from tools.browser import (Browser, BrowserError, canvas_picture, frames, hold_key,  # noqa: F401
+                           read_png, wait_frames)
 
 WIDTH, HEIGHT = 800, 600
 GREEN = (0, 255, 0)
@@ -40,56 +38,6 @@ def check(name, ok, detail=""):
 
 
 # ---- pictures -----------------------------------------------------------------------------------
-
-def read_png(data):
-    """Rows of (r, g, b) tuples from an 8-bit RGB or RGBA, non-interlaced PNG."""
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    pos, chunks, header = 8, [], None
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            chunks.append(body)
-        pos += 12 + length
-    width, height, depth, colour, _, _, interlace = header
-    assert depth == 8 and colour in (2, 6) and interlace == 0, "unsupported PNG"
-    channels = 3 if colour == 2 else 4
-    raw = zlib.decompress(b"".join(chunks))
-    stride = width * channels
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride if kind else 0):
-            left = line[i - channels] if i >= channels else 0
-            up = previous[i]
-            corner = previous[i - channels] if i >= channels else 0
-            if kind == 1:
-                line[i] = (line[i] + left) & 255
-            elif kind == 2:
-                line[i] = (line[i] + up) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (left + up) // 2) & 255
-            elif kind == 4:
-                p = left + up - corner
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
-                line[i] = (line[i] + (left if pa <= pb and pa <= pc else up if pb <= pc
-                                      else corner)) & 255
-        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
-        previous = line
-    return rows
-
-
-def canvas_picture(b):
-    """The canvas' 800 x 600 pixels, cut out of a screenshot of the page."""
-    left, top = b.evaluate("(r => [r.left, r.top])"
-                           "(document.getElementById('canvas').getBoundingClientRect())")
-    shot = b.send("Page.captureScreenshot", format="png",
-                  clip={"x": left, "y": top, "width": WIDTH, "height": HEIGHT, "scale": 1})
-    return read_png(base64.b64decode(shot["data"]))
-
 
 def eye_to_canvas(x, y, z):
     return WIDTH / 2 + x * FOCAL / -z, HEIGHT / 2 - y * FOCAL / -z
@@ -147,28 +95,6 @@ def green_extent(picture, box):
 
 
 # ---- the checks ---------------------------------------------------------------------------------
-
-def frames(b):
-    return b.evaluate("Module.framesPresented || 0")
-
-
-def wait_frames(b, count):
-    start = frames(b)
-    b.wait_for("(Module.framesPresented || 0) >= %d" % (start + count), timeout=20)
-
-
-def hold(b, key, seconds):
-    """Holds a key as a finger does: one keydown, auto-repeats, one keyup. Returns the frames
-    presented meanwhile."""
-    start = frames(b)
-    b.key_down(key)
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        time.sleep(0.03)
-        b.key_down(key, repeat=True)
-    b.key_up(key)
-    return frames(b) - start
-
 
 def first_picture(b, reference, reference_path):
     wait_frames(b, 3)  # the first frame after a resize sits 40 units away, later ones 43
@@ -285,7 +211,7 @@ def spinning_keys(b, steady):
     picture = steady
 
     def after(key, seconds=0.25):
-        held = hold(b, key, seconds)
+        held = hold_key(b, key, seconds)
         wait_frames(b, 3)
         return held, canvas_picture(b)
 
