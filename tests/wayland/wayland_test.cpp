@@ -383,9 +383,17 @@ TEST_F(NativeWayland, TheTitleBarsCloseButtonEndsIt) {
     // libdecor's cairo plugin: a 24-pixel close button at the right end of its title bar.
     const int x = area.left + area.width - 16;
     const int y = area.top - 13;
-    std::system(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                 " click 1 mousemove 600 10")
-                    .c_str());
+    std::system(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str());
+    // Clicked once the plugin has seen the pointer on the button, which it then paints red: a
+    // click that reaches it earlier, on a busy machine, lands before it knows what is under it.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    bool hovered = false;
+    do {
+        const Rgb button = screenshot("close-button").at(x - 12, y - 8);
+        hovered = button.r > 180 && button.g < 150 && button.b < 120;
+    } while (!hovered && std::chrono::steady_clock::now() < deadline);
+    EXPECT_TRUE(hovered) << "the close button never showed the pointer on it";
+    std::system("xdotool click 1 mousemove 600 10");
     expectCleanExit();
 }
 
