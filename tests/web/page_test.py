@@ -37,6 +37,22 @@ def check(name, ok, detail=""):
     sys.stdout.flush()
 
 
+def run_sessions(sessions, only=()):
+    """Runs each (name, session) in turn, or only those named; a session whose browser fails is a
+    failed check of its own and the next one still runs. Prints the count; returns the exit
+    code."""
+    for name, run in sessions:
+        if only and name not in only:
+            continue
+        try:
+            run()
+        except BrowserError as error:
+            check("the %s session ran to its end" % name, False, error)
+    failed = results.count(False)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
+
+
 # ---- pictures -----------------------------------------------------------------------------------
 
 def eye_to_canvas(x, y, z):
