@@ -94,6 +94,12 @@ _KEYS = {
     "Backspace": ("Backspace", 8, None),
 }
 _KEYS.update({"F%d" % n: ("F%d" % n, 111 + n, None) for n in range(1, 13)})
+# The keypad's 8 with NumLock on (it types "8") and off (the browser names it the Up arrow):
+# name -> (DOM key, code, Windows virtual-key code, text typed or None).
+_KEYPAD = {
+    "Numpad8": ("8", "Numpad8", 104, "8"),
+    "Numpad8-NumLockOff": ("ArrowUp", "Numpad8", 38, None),
+}
 
 
 def _key_info(key):
@@ -101,6 +107,8 @@ def _key_info(key):
         key = " "
     if key in _KEYS:
         return (key,) + _KEYS[key]
+    if key in _KEYPAD:
+        return _KEYPAD[key]
     if len(key) == 1 and key.isalnum() and key.isascii():
         code = ("Digit" if key.isdigit() else "Key") + key.upper()
         return key, code, ord(key.upper()), key

@@ -19,11 +19,11 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 from tools.browser import (  # noqa: E402
-    Browser, BrowserError, BrowserTimeout, canvas_picture, canvas_rect,
+    Browser, BrowserTimeout, canvas_picture, canvas_rect,
     frames, hold, keys_down, resample, touch, wait_frames)
 from tests.web.page_test import (  # noqa: E402
     HEIGHT, WIDTH, angle_difference, caption_boxes, check, eye_to_canvas, green_extent,
-    in_boxes, near, read_png, results, root_angle)
+    in_boxes, near, read_png, root_angle, run_sessions)
 
 VK_LEFT, VK_UP, VK_RIGHT = 37, 38, 39
 
@@ -382,19 +382,12 @@ def main():
     reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
     with open(reference_path, "rb") as f:
         reference = read_png(f.read())
-    for name, run in (("phone", lambda: phone(build)),
-                      ("high density", lambda: high_density(build, reference)),
-                      ("lost context", lambda: lost_context(build, reference)),
-                      ("loading", lambda: loading(build)),
-                      ("failures", lambda: failures(build)),
-                      ("focus", lambda: focus(build))):
-        try:
-            run()
-        except BrowserError as error:
-            check("the %s session ran to its end" % name, False, error)
-    failed = results.count(False)
-    print("%d passed, %d failed" % (len(results) - failed, failed))
-    return 1 if failed else 0
+    return run_sessions((("phone", lambda: phone(build)),
+                         ("high density", lambda: high_density(build, reference)),
+                         ("lost context", lambda: lost_context(build, reference)),
+                         ("loading", lambda: loading(build)),
+                         ("failures", lambda: failures(build)),
+                         ("focus", lambda: focus(build))))
 
 
 if __name__ == "__main__":

@@ -17,8 +17,8 @@ import subprocess
 import sys
 import time
 
-from tools.browser import (Browser, BrowserError, canvas_picture, frames, hold_key,  # noqa: F401
-                           read_png, wait_frames)
+from tools.browser import (Browser, BrowserError, BrowserTimeout, canvas_picture,  # noqa: F401
+                           frames, hold_key, read_png, wait_frames)
 
 WIDTH, HEIGHT = 800, 600
 GREEN = (0, 255, 0)
@@ -35,6 +35,22 @@ def check(name, ok, detail=""):
     results.append(bool(ok))
     print("%s  %s%s" % ("ok  " if ok else "FAIL", name, "  (%s)" % (detail,) if detail else ""))
     sys.stdout.flush()
+
+
+def run_sessions(sessions, only=()):
+    """Runs each (name, session) in turn, or only those named; a session whose browser fails is a
+    failed check of its own and the next one still runs. Prints the count; returns the exit
+    code."""
+    for name, run in sessions:
+        if only and name not in only:
+            continue
+        try:
+            run()
+        except BrowserError as error:
+            check("the %s session ran to its end" % name, False, error)
+    failed = results.count(False)
+    print("%d passed, %d failed" % (len(results) - failed, failed))
+    return 1 if failed else 0
 
 
 # ---- pictures -----------------------------------------------------------------------------------
@@ -247,9 +263,41 @@ def spinning_keys(b, steady):
           0 < held < 40 and abs(turned - 2 * held) <= 5,
           "%.1f degrees over %d frames" % (turned, held))
     wait_frames(b, 10)
+    still = canvas_picture(b)
     check("releasing Up stops the turn",
-          abs(angle_difference(root_angle(canvas_picture(b)), root_angle(up))) < 0.5)
-    return canvas_picture(b)
+          abs(angle_difference(root_angle(still), root_angle(up))) < 0.5)
+    return keypad_keys(b, still)
+
+
+def keypad_keys(b, steady):
+    """The keypad's 8 is the Up arrow with NumLock off, as on Windows, and VK_NUMPAD8 with it on,
+    which turns nothing."""
+    def held_as(key):
+        b.key_down(key)
+        try:
+            told = b.wait_for("(k => k.includes(38) ? 38 : k.includes(104) ? 104 : 0)"
+                              "(Module.keysDown || [])", timeout=5)
+            wait_frames(b, 4)  # held while the program draws a few frames
+            return told
+        except BrowserTimeout:
+            return 0
+        finally:
+            b.key_up(key)
+
+    told_off = held_as("Numpad8-NumLockOff")
+    wait_frames(b, 5)
+    off = canvas_picture(b)
+    told_on = held_as("Numpad8")
+    wait_frames(b, 5)
+    on = canvas_picture(b)
+    turned = angle_difference(root_angle(off), root_angle(steady))
+    check("the keypad's 8 with NumLock off is Up and turns the whole picture",
+          told_off == 38 and abs(turned) >= 1.0,
+          "key told %d, turned %.1f" % (told_off, turned))
+    check("the keypad's 8 with NumLock on is VK_NUMPAD8 and turns nothing",
+          told_on == 104 and abs(angle_difference(root_angle(on), root_angle(off))) < 0.5,
+          "key told %d" % told_on)
+    return on
 
 
 def hidden_page(b, shown):

@@ -24,10 +24,10 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 from tools.browser import (  # noqa: E402
-    Browser, BrowserError, BrowserTimeout, canvas_picture, canvas_rect, frames, hold, keys_down,
+    Browser, BrowserTimeout, canvas_picture, canvas_rect, frames, hold, keys_down,
     resample, touch, wait_frames)
 from tests.web.page_test import (  # noqa: E402
-    angle_difference, caption_boxes, check, in_boxes, near, read_png, results, root_angle)
+    angle_difference, caption_boxes, check, in_boxes, near, read_png, root_angle, run_sessions)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 VK_UP = 38
@@ -507,23 +507,14 @@ def main():
     with open(reference_path, "rb") as f:
         reference = read_png(f.read())
     only = sys.argv[3:]
-    for name, run in (("shapes", lambda: shapes(build, reference)),
-                      ("turn", lambda: turned_with_up_held(build)),
-                      ("full screen", lambda: full_screen(build)),
-                      ("offline", lambda: installable_and_offline(build)),
-                      ("new build", lambda: new_build(build)),
-                      ("frames", lambda: frames_keep_focus(build)),
-                      ("abort", lambda: abort_long_after_start(build)),
-                      ("alt", lambda: alt_release(build))):
-        if only and name not in only:
-            continue
-        try:
-            run()
-        except BrowserError as error:
-            check("the %s session ran to its end" % name, False, error)
-    failed = results.count(False)
-    print("%d passed, %d failed" % (len(results) - failed, failed))
-    return 1 if failed else 0
+    return run_sessions((("shapes", lambda: shapes(build, reference)),
+                         ("turn", lambda: turned_with_up_held(build)),
+                         ("full screen", lambda: full_screen(build)),
+                         ("offline", lambda: installable_and_offline(build)),
+                         ("new build", lambda: new_build(build)),
+                         ("frames", lambda: frames_keep_focus(build)),
+                         ("abort", lambda: abort_long_after_start(build)),
+                         ("alt", lambda: alt_release(build))), only)
 
 
 if __name__ == "__main__":
