@@ -523,9 +523,13 @@ def hold(b, press, release, seconds, during=None, vk=None):
     """Frames presented while a key or control is held from press() to release(); with vk, from
     the demo taking that key as held until it lets go of it."""
     press()
+    # With vk, the frame counts are the ones the page noted as the key went down and up: read
+    # afterwards, frames presented in between would be missed on a busy machine.
     if vk is not None:
-        b.wait_for("(Module.keysDown || []).includes(%d)" % vk, timeout=5)
-    start = frames(b)
+        start = b.wait_for("(Module.keysDown || []).includes(%d) && "
+                           "[Module.keysChangedAtFrame]" % vk, timeout=5)[0]
+    else:
+        start = frames(b)
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         time.sleep(0.03)
@@ -533,7 +537,8 @@ def hold(b, press, release, seconds, during=None, vk=None):
             during()
     release()
     if vk is not None:
-        b.wait_for("!(Module.keysDown || []).includes(%d)" % vk, timeout=5)
+        return b.wait_for("!(Module.keysDown || []).includes(%d) && "
+                          "[Module.keysChangedAtFrame]" % vk, timeout=5)[0] - start
     return frames(b) - start
 
 

@@ -50,6 +50,9 @@ EM_JS(void, removeKeyboardLossHandlers, (), {
     }
 });
 
+// Module.keysChangedAtFrame is the count of frames presented when the set last changed, so a
+// page can count the frames a key was held without racing the program.
+// clang-format off
 EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
     const keys = [];
     for (let key = 0; key < count; ++key) {
@@ -57,8 +60,13 @@ EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
             keys.push(key);
         }
     }
+    const before = Module.keysDown || [];
+    if (keys.length !== before.length || keys.some((key, i) => key !== before[i])) {
+        Module.keysChangedAtFrame = Module.framesPresented || 0;
+    }
     Module.keysDown = keys;
 });
+// clang-format on
 
 } // namespace
 
