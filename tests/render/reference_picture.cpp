@@ -19,8 +19,12 @@ constexpr double pi = 3.14159265358979323846;
 // wide-line rule.
 constexpr double faceSlack = 0.25;
 constexpr double lineSlack = 0.3;
-// Window depths closer than this (about 0.04 units at the scene's distance) are a tie.
+// Window depths closer than this (about 0.04 units at the scene's distance) are a tie; so are
+// depths that a quarter pixel's move along the steepest of the two surfaces would bring
+// together, since rasterisers place and interpolate in fixed point (a face seen nearly edge-on
+// changes depth fast across the screen).
 constexpr double depthSlack = 2e-5;
+constexpr double slopeSlack = 0.25;
 
 // The layout, written out from the design: children's positions per level (+x, +y, -y, -x),
 // per-level scale factors, camera distance in the steady state, projection.
@@ -105,7 +109,7 @@ class Raster {
   public:
     Raster()
         : colour(size_t(width) * height, {clearGrey, clearGrey, clearGrey}),
-          depth(colour.size(), 1.0),
+          depth(colour.size(), 1.0), depthSlope(colour.size(), 0.0),
           nearestSlack(colour.size(), std::numeric_limits<double>::infinity()) {}
 
     // A convex quad, either winding, sampled at pixel centres.
@@ -137,7 +141,7 @@ class Raster {
                 nearest = std::min(nearest, std::fabs(side));
             }
             const double z = v[0].z + zx * (px - v[0].x) + zy * (py - v[0].y);
-            fragment(x, y, z, c, inside, nearest < faceSlack);
+            fragment(x, y, z, c, inside, nearest < faceSlack, std::hypot(zx, zy));
         });
     }
 
@@ -161,7 +165,8 @@ class Raster {
             if (off > 1 + lineSlack) {
                 return;
             }
-            fragment(x, y, a.z + t * (b.z - a.z), white, off < 1, std::fabs(off - 1) < lineSlack);
+            fragment(x, y, a.z + t * (b.z - a.z), white, off < 1, std::fabs(off - 1) < lineSlack,
+                     std::fabs((b.z - a.z) / along));
         });
     }
 
@@ -197,21 +202,25 @@ class Raster {
 
     // Depth test as the frame sets it: less or equal. `boundary` marks the pixel as one that may
     // come out either way, at depth z; so does a depth tie with what is already there.
-    void fragment(int x, int y, double z, Colour c, bool covered, bool boundary) {
+    // `slope` is how fast z changes per pixel across the surface drawn.
+    void fragment(int x, int y, double z, Colour c, bool covered, bool boundary, double slope) {
         const size_t i = size_t(y) * width + x;
         // Where a line runs into a face the two depths meet: either may win around there.
-        const bool tie = covered && std::fabs(z - depth[i]) < depthSlack;
+        const bool tie = covered && std::fabs(z - depth[i]) <
+                                        depthSlack + slopeSlack * std::max(slope, depthSlope[i]);
         if (boundary || tie) {
             nearestSlack[i] = std::min(nearestSlack[i], tie ? std::min(z, depth[i]) : z);
         }
         if (covered && z <= depth[i]) {
             depth[i] = z;
+            depthSlope[i] = slope;
             colour[i] = c;
         }
     }
 
     std::vector<Colour> colour;
     std::vector<double> depth;
+    std::vector<double> depthSlope;   // of the surface that set the depth, per pixel
     std::vector<double> nearestSlack; // depth of the nearest boundary passing the pixel
 };
 
