@@ -1,6 +1,8 @@
 // The pacing decision of swap_pacing.h.
 #include "platform/sdl/swap_pacing.h"
 
+#include <cmath>
+
 namespace sdlplatform {
 
 namespace {
@@ -17,14 +19,26 @@ constexpr double reportedRateSlack = 0.6;
 // that fills a queue of frames at start-up is judged on its steady cadence, within half a second.
 constexpr double windowSeconds = 0.24;
 constexpr int fastWindowsToDecide = 2;
-// A waiting driver may run this many frames ahead of the blanks (queued swaps) but no more; a
-// driver further ahead than that within a window is paced at once, before it races far.
+// A waiting driver may return this many swaps in a row sooner than the fastest display's interval
+// (filling a queue of frames) but no more; a driver that returns more waits for nothing and is
+// paced at once, before it races far.
 constexpr int queuedFramesAllowed = 3;
 // While paced, a window every few seconds runs at a slightly faster cadence: a driver that now
 // waits for the blank stays at the refresh and is let go; one that does not keeps ahead of it.
 // The faster window costs a driver that does not wait about 0.3 % more frames on average.
 constexpr double secondsBetweenProbes = 4.0;
 constexpr double probeSpeedUp = 1.05;
+// A waiting driver's swaps return on the blanks, give or take a wake-up, so the times between
+// them spread little; a cadence spreading more than this share of its mean (standard deviation)
+// is not asked whether it waits, as the answer would be lost in its own spread.
+constexpr double steadySpread = 1.0 / 16.0;
+// Asking holds this many frames back, each by this share of the cadence, which a waiting driver
+// hides in its wait for the blank. It answers that it waits when the swap after a held frame
+// returns within `answerTolerance` of the cadence of a blank, sooner after the program went on
+// than one of its frames takes: a driver that does not wait needs a whole frame from there.
+constexpr int framesHeldToAsk = 2;
+constexpr double heldShare = 0.25;
+constexpr double answerTolerance = 1.0 / 8.0;
 
 // The most frames a second a driver that honours the interval can average.
 double waitingDriverLimit(const SwapPacing& pacing) {
@@ -34,6 +48,12 @@ double waitingDriverLimit(const SwapPacing& pacing) {
 void startWindow(SwapPacing& pacing, double now) {
     pacing.windowStart = now;
     pacing.windowFrames = 0;
+    pacing.windowSquares = 0.0;
+}
+
+void stopAsking(SwapPacing& pacing) {
+    pacing.heldCadence = 0.0;
+    pacing.holdsLeft = 0;
 }
 
 void becomePaced(SwapPacing& pacing, double now) {
@@ -41,6 +61,7 @@ void becomePaced(SwapPacing& pacing, double now) {
     pacing.probing = false;
     pacing.nextProbe = now + secondsBetweenProbes;
     pacing.previousEnd = now;
+    stopAsking(pacing);
     startWindow(pacing, now);
 }
 
@@ -48,24 +69,81 @@ void becomeUnpaced(SwapPacing& pacing, double now) {
     pacing.paced = false;
     pacing.probing = false;
     pacing.fastWindows = 0;
+    pacing.quickSwaps = 0;
     pacing.previousEnd = now;
+    stopAsking(pacing);
     startWindow(pacing, now);
 }
 
-// Unpaced: watches the cadence; returns true once the driver is seen not to wait.
-bool seenNotToWait(SwapPacing& pacing, double now) {
-    const double elapsed = now - pacing.windowStart;
-    const double limit = waitingDriverLimit(pacing);
-    if (pacing.windowFrames > limit * elapsed + queuedFramesAllowed) {
-        return true;
-    }
-    if (elapsed < windowSeconds) {
-        return false;
-    }
-    const bool fast = pacing.windowFrames > limit * elapsed;
-    pacing.fastWindows = fast ? pacing.fastWindows + 1 : 0;
+// The window's mean time between swaps when they keep to it closely enough to ask about, at a
+// rate some display runs at; 0 otherwise.
+double steadyCadence(const SwapPacing& pacing, double elapsed) {
+    const double mean = elapsed / pacing.windowFrames;
+    const double variance = pacing.windowSquares / pacing.windowFrames - mean * mean;
+    const bool steady = variance <= steadySpread * steadySpread * mean * mean;
+    return steady && pacing.interval / mean <= highestRefreshRate ? mean : 0.0;
+}
+
+// Whether the swap that returned at `now`, `sinceLast` after the one before it, answers the held
+// frame as a waiting driver does.
+bool answersAsWaiting(const SwapPacing& pacing, double now, double sinceLast) {
+    const double cadence = pacing.heldCadence;
+    const double blanks = sinceLast / cadence;
+    const double nearest = std::round(blanks);
+    const bool onBlank = nearest >= 1.0 && std::abs(blanks - nearest) < answerTolerance;
+    return onBlank && now - pacing.resumedAt < (1.0 - answerTolerance) * cadence;
+}
+
+// A fast window: the driver is paced when enough of them came in a row.
+double countFastWindow(SwapPacing& pacing, double now) {
     startWindow(pacing, now);
-    return pacing.fastWindows >= fastWindowsToDecide;
+    if (++pacing.fastWindows >= fastWindowsToDecide) {
+        becomePaced(pacing, now);
+    }
+    return now;
+}
+
+// Unpaced: watches the cadence and asks a steady fast driver whether it waits; returns the time to
+// sleep until.
+double watchUnpaced(SwapPacing& pacing, double now, double sinceLast) {
+    if (pacing.heldCadence > 0.0) {
+        if (!answersAsWaiting(pacing, now, sinceLast)) {
+            stopAsking(pacing);
+            return countFastWindow(pacing, now);
+        }
+        if (--pacing.holdsLeft > 0) {
+            return now + heldShare * pacing.heldCadence;
+        }
+        // It waits: its swaps show the display's interval better than the rate reported.
+        pacing.period = pacing.heldCadence;
+        pacing.fastWindows = 0;
+        stopAsking(pacing);
+        startWindow(pacing, now);
+        return now;
+    }
+    pacing.quickSwaps =
+        sinceLast < pacing.interval / highestRefreshRate ? pacing.quickSwaps + 1 : 0;
+    if (pacing.quickSwaps > queuedFramesAllowed) {
+        becomePaced(pacing, now);
+        return now;
+    }
+    const double elapsed = now - pacing.windowStart;
+    if (elapsed < windowSeconds) {
+        return now;
+    }
+    if (pacing.windowFrames <= waitingDriverLimit(pacing) * elapsed) {
+        pacing.fastWindows = 0;
+        startWindow(pacing, now);
+        return now;
+    }
+    const double cadence = steadyCadence(pacing, elapsed);
+    if (cadence <= 0.0) {
+        return countFastWindow(pacing, now);
+    }
+    startWindow(pacing, now);
+    pacing.heldCadence = cadence;
+    pacing.holdsLeft = framesHeldToAsk;
+    return now + heldShare * cadence;
 }
 
 // Paced: opens and closes the probe windows; returns true when a probe found the driver waiting.
@@ -87,33 +165,7 @@ bool probeFoundWaiting(SwapPacing& pacing, double now) {
     return false;
 }
 
-} // namespace
-
-void startPacing(SwapPacing& pacing, int interval, double refreshRate) {
-    pacing = SwapPacing{};
-    pacing.interval = interval;
-    pacing.refreshRate = refreshRate;
-    const bool believable = refreshRate >= lowestRefreshRate && refreshRate <= highestRefreshRate;
-    pacing.period = interval / (believable ? refreshRate : unknownRefreshRate);
-}
-
-double afterSwap(SwapPacing& pacing, double now) {
-    if (pacing.interval <= 0) {
-        return now;
-    }
-    if (!pacing.havePrevious) {
-        pacing.havePrevious = true;
-        becomeUnpaced(pacing, now);
-        return now;
-    }
-    ++pacing.windowFrames;
-    if (!pacing.paced) {
-        pacing.previousEnd = now;
-        if (seenNotToWait(pacing, now)) {
-            becomePaced(pacing, now);
-        }
-        return now;
-    }
+double afterPacedSwap(SwapPacing& pacing, double now) {
     if (probeFoundWaiting(pacing, now)) {
         becomeUnpaced(pacing, now);
         return now;
@@ -129,6 +181,44 @@ double afterSwap(SwapPacing& pacing, double now) {
     }
     pacing.previousEnd = due;
     return now < due ? due : now;
+}
+
+} // namespace
+
+void startPacing(SwapPacing& pacing, int interval, double refreshRate) {
+    pacing = SwapPacing{};
+    pacing.interval = interval;
+    pacing.refreshRate = refreshRate;
+    const bool believable = refreshRate >= lowestRefreshRate && refreshRate <= highestRefreshRate;
+    pacing.period = interval / (believable ? refreshRate : unknownRefreshRate);
+}
+
+double afterSwap(SwapPacing& pacing, double now) {
+    if (pacing.interval <= 0) {
+        return now;
+    }
+    const double sinceLast = now - pacing.previousSwap;
+    pacing.previousSwap = now;
+    double until = now;
+    if (!pacing.havePrevious) {
+        pacing.havePrevious = true;
+        becomeUnpaced(pacing, now);
+    } else {
+        ++pacing.windowFrames;
+        pacing.windowSquares += sinceLast * sinceLast;
+        if (!pacing.paced) {
+            pacing.previousEnd = now;
+            until = watchUnpaced(pacing, now, sinceLast);
+        } else {
+            until = afterPacedSwap(pacing, now);
+        }
+    }
+    pacing.resumedAt = until;
+    return until;
+}
+
+void resumed(SwapPacing& pacing, double now) {
+    pacing.resumedAt = now;
 }
 
 } // namespace sdlplatform
