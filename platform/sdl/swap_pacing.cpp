@@ -23,11 +23,10 @@ constexpr int fastWindowsToDecide = 2;
 // (filling a queue of frames) but no more; a driver that returns more waits for nothing and is
 // paced at once, before it races far.
 constexpr int queuedFramesAllowed = 3;
-// While paced, a window every few seconds runs at a slightly faster cadence: a driver that now
-// waits for the blank stays at the refresh and is let go; one that does not keeps ahead of it.
-// The faster window costs a driver that does not wait about 0.3 % more frames on average.
+// While paced, one frame every few seconds is let go without its sleep, and the time its swap
+// took asked about as below: a driver that now waits (on the rate believed or a faster one) is
+// let go. The frames asked about take the places of frames of the cadence, so it keeps its count.
 constexpr double secondsBetweenProbes = 4.0;
-constexpr double probeSpeedUp = 1.05;
 // A waiting driver's swaps return on the blanks, give or take a wake-up, so the times between
 // them spread little; a cadence spreading more than this share of its mean (standard deviation)
 // is not asked whether it waits, as the answer would be lost in its own spread.
@@ -146,41 +145,44 @@ double watchUnpaced(SwapPacing& pacing, double now, double sinceLast) {
     return now + heldShare * cadence;
 }
 
-// Paced: opens and closes the probe windows; returns true when a probe found the driver waiting.
-bool probeFoundWaiting(SwapPacing& pacing, double now) {
-    const double elapsed = now - pacing.windowStart;
-    if (pacing.probing) {
-        if (elapsed < windowSeconds) {
-            return false;
-        }
-        if (pacing.windowFrames <= waitingDriverLimit(pacing) * elapsed) {
-            return true;
-        }
-        pacing.probing = false;
-        pacing.nextProbe = now + secondsBetweenProbes;
-    } else if (now >= pacing.nextProbe) {
-        pacing.probing = true;
-        startWindow(pacing, now);
-    }
-    return false;
-}
-
-double afterPacedSwap(SwapPacing& pacing, double now) {
-    if (probeFoundWaiting(pacing, now)) {
-        becomeUnpaced(pacing, now);
-        return now;
-    }
+// Paced: one frame per period, counted from when each frame was due, with a probe now and then.
+double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast) {
     // Counting from when this frame was due, not from when the sleep ended, keeps the cadence at
     // the refresh rate instead of losing the sleep's overshoot every frame. A frame more than a
     // whole period late starts the cadence again from where it is, so no burst follows a stall.
-    const double step = pacing.probing ? pacing.period / probeSpeedUp : pacing.period;
-    const double due = pacing.previousEnd + step;
-    if (now >= due + step) {
-        pacing.previousEnd = now;
+    const double due = pacing.previousEnd + pacing.period;
+    pacing.previousEnd = now >= due + pacing.period ? now : due;
+    const double paced = now < due ? due : now;
+    if (pacing.heldCadence > 0.0) {
+        if (!answersAsWaiting(pacing, now, sinceLast)) {
+            stopAsking(pacing);
+            pacing.nextProbe = now + secondsBetweenProbes;
+            return paced;
+        }
+        if (--pacing.holdsLeft > 0) {
+            return now + heldShare * pacing.heldCadence;
+        }
+        const double cadence = pacing.heldCadence;
+        becomeUnpaced(pacing, now);
+        pacing.period = cadence;
         return now;
     }
-    pacing.previousEnd = due;
-    return now < due ? due : now;
+    if (pacing.probing) {
+        // The frame let go: a waiting driver's swap came on the next blank after the last.
+        pacing.probing = false;
+        if (pacing.interval / sinceLast > highestRefreshRate) {
+            pacing.nextProbe = now + secondsBetweenProbes;
+            return paced;
+        }
+        pacing.heldCadence = sinceLast;
+        pacing.holdsLeft = framesHeldToAsk;
+        return now + heldShare * sinceLast;
+    }
+    if (now >= pacing.nextProbe) {
+        pacing.probing = true;
+        return now;
+    }
+    return paced;
 }
 
 } // namespace
@@ -210,7 +212,7 @@ double afterSwap(SwapPacing& pacing, double now) {
             pacing.previousEnd = now;
             until = watchUnpaced(pacing, now, sinceLast);
         } else {
-            until = afterPacedSwap(pacing, now);
+            until = afterPacedSwap(pacing, now, sinceLast);
         }
     }
     pacing.resumedAt = until;

@@ -7,8 +7,8 @@
 // measured over windows of frames, not on single frames: a driver seen to average more than the
 // refresh (Mesa's llvmpipe under Xvfb, at 61 frames a second or at 5,000) is paced to one frame per
 // interval of the refresh; one that waits, or that draws slower than the refresh, is left alone.
-// While paced, the driver is tried now and then at a slightly faster cadence, so a driver that
-// starts honouring the interval is let go again.
+// While paced, a frame is let go without its sleep now and then and the driver asked as below,
+// so a driver that starts honouring the interval is let go again.
 //
 // The rate SDL reports can be missing (Xvfb, some Wayland outputs) or lower than the display's
 // (a 144 Hz display read as 60 Hz). A driver that keeps a steady cadence faster than the rate
@@ -16,8 +16,6 @@
 // and the swap after it watched. A waiting driver's swap still returns on the next blank, as if
 // nothing had been held; one that does not wait returns a whole frame's drawing after the program
 // went on. A driver found waiting is judged against the interval its own swaps show from then on.
-// What is not done: a driver paced while it did not wait, that starts waiting on a display faster
-// than the rate believed, keeps up with the faster probe cadence and stays paced.
 #pragma once
 
 namespace sdlplatform {
@@ -37,8 +35,8 @@ struct SwapPacing {
     double windowSquares = 0.0; // the sum of the squared times between its swaps
     int fastWindows = 0;        // whole windows in a row that came faster than the refresh
     int quickSwaps = 0;         // swaps in a row sooner after the previous than any display's blank
-    bool probing = false;       // this window tries the driver at a faster cadence than the refresh
-    double nextProbe = 0.0;     // while paced: when the next such window starts
+    bool probing = false;       // while paced: this frame was let go without its sleep
+    double nextProbe = 0.0;     // while paced: when the next frame is let go
     // Asking a steady driver whether it waits: the cadence asked about, and how many frames are
     // still to be held back (the frame after each held one shows the answer).
     double heldCadence = 0.0;

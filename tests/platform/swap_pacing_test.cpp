@@ -10,6 +10,7 @@
 #include <cmath>
 #include <functional>
 #include <ostream>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -186,29 +187,31 @@ INSTANTIATE_TEST_SUITE_P(
                     LeftAloneCase{{true, 0}, 144}, LeftAloneCase{{false, 40}, 60},
                     LeftAloneCase{{false, 59}, 60}));
 
-// The blanks' phase against the paced cadence, in tenths of a refresh.
-class ChangingDriver : public testing::TestWithParam<int> {};
+// The blanks' phase against the paced cadence, in tenths of a refresh, and the display's rate:
+// 60 Hz told 60, or 144 Hz told nothing (paced to 60 Hz until the driver shows its own).
+class ChangingDriver : public testing::TestWithParam<std::tuple<int, double>> {};
 
 TEST_P(ChangingDriver, ThatStartsWaitingIsLetGoAndThatStopsIsPacedAgain) {
     // Unpaced for 3 s, then a compositor that honours the interval for 10 s, then unpaced again.
-    const double firstBlank = GetParam() / 600.0;
+    const auto [phase, rate] = GetParam();
     const Presents run = simulate(
-        60.0, 60.0, 16.0,
+        rate, rate == 60.0 ? 60.0 : 0.0, 16.0,
         [](double now) {
             return now >= 3.0 && now < 13.0 ? Driver{true, 0} : Driver{false, 5000};
         },
-        firstBlank);
+        phase / (10.0 * rate));
     EXPECT_NEAR(run.presentsBetween(1.0, 3.0) / 2.0, 60.0, 0.6);
     // Let go within one probe interval and from then on never slept on.
     EXPECT_EQ(run.sleptBetween(8.0, 13.0), 0.0);
-    EXPECT_EQ(run.blanksMissedBetween(3.1, 13.0), 0);
-    // Paced again within half a second of the driver racing.
+    EXPECT_EQ(run.blanksMissedBetween(rate == 60.0 ? 3.1 : 8.0, 13.0), 0);
+    // Paced again within half a second of the driver racing, to the display's own rate.
     EXPECT_GT(run.sleptBetween(13.0, 13.5), 0.0);
-    EXPECT_LE(run.presentsBetween(13.0, 13.5), 30 + 6);
-    EXPECT_NEAR(run.presentsBetween(13.5, 16.0) / 2.5, 60.0, 0.6);
+    EXPECT_LE(run.presentsBetween(13.0, 13.5), rate / 2.0 + 6);
+    EXPECT_NEAR(run.presentsBetween(13.5, 16.0) / 2.5, rate, 0.01 * rate);
 }
 
-INSTANTIATE_TEST_SUITE_P(SwapPacing, ChangingDriver, testing::Range(0, 10));
+INSTANTIATE_TEST_SUITE_P(SwapPacing, ChangingDriver,
+                         testing::Combine(testing::Range(0, 10), testing::Values(60.0, 144.0)));
 
 TEST(SwapPacing, ADisplayOfAnotherRateStartsTheDecisionAgain) {
     // As the layer does when SDL reports another rate: a window moved from a 60 Hz to a 144 Hz
