@@ -27,6 +27,10 @@ constexpr int queuedFramesAllowed = 3;
 // took asked about as below: a driver that now waits (on the rate believed or a faster one) is
 // let go. The frames asked about take the places of frames of the cadence, so it keeps its count.
 constexpr double secondsBetweenProbes = 4.0;
+// A paced driver that presents fewer frames than this share of the cadence over two windows in a
+// row (one could hold a stall) draws slower than the refresh: the pacing only holds its quicker
+// frames back, and it is let go.
+constexpr double slowerThanCadence = 0.95;
 // A waiting driver's swaps return on the blanks, give or take a wake-up, so the times between
 // them spread little; a cadence spreading more than this share of its mean (standard deviation)
 // is not asked whether it waits, as the answer would be lost in its own spread.
@@ -58,6 +62,7 @@ void stopAsking(SwapPacing& pacing) {
 void becomePaced(SwapPacing& pacing, double now) {
     pacing.paced = true;
     pacing.probing = false;
+    pacing.slowWindows = 0;
     pacing.nextProbe = now + secondsBetweenProbes;
     pacing.previousEnd = now;
     stopAsking(pacing);
@@ -153,6 +158,16 @@ double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast) {
     const double due = pacing.previousEnd + pacing.period;
     pacing.previousEnd = now >= due + pacing.period ? now : due;
     const double paced = now < due ? due : now;
+    const double elapsed = now - pacing.windowStart;
+    if (elapsed >= windowSeconds && pacing.heldCadence <= 0.0 && !pacing.probing) {
+        const bool slow = pacing.windowFrames < slowerThanCadence * elapsed / pacing.period;
+        pacing.slowWindows = slow ? pacing.slowWindows + 1 : 0;
+        if (pacing.slowWindows >= fastWindowsToDecide) {
+            becomeUnpaced(pacing, now);
+            return now;
+        }
+        startWindow(pacing, now);
+    }
     if (pacing.heldCadence > 0.0) {
         if (!answersAsWaiting(pacing, now, sinceLast)) {
             stopAsking(pacing);

@@ -34,9 +34,10 @@ struct SwapPacing {
     int windowFrames = 0;
     double windowSquares = 0.0; // the sum of the squared times between its swaps
     int fastWindows = 0;        // whole windows in a row that came faster than the refresh
-    int quickSwaps = 0;         // swaps in a row sooner after the previous than any display's blank
-    bool probing = false;       // while paced: this frame was let go without its sleep
-    double nextProbe = 0.0;     // while paced: when the next frame is let go
+    int slowWindows = 0;    // while paced: whole windows in a row that came slower than the cadence
+    int quickSwaps = 0;     // swaps in a row sooner after the previous than any display's blank
+    bool probing = false;   // while paced: this frame was let go without its sleep
+    double nextProbe = 0.0; // while paced: when the next frame is let go
     // Asking a steady driver whether it waits: the cadence asked about, and how many frames are
     // still to be held back (the frame after each held one shows the answer).
     double heldCadence = 0.0;

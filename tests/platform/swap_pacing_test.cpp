@@ -213,6 +213,16 @@ TEST_P(ChangingDriver, ThatStartsWaitingIsLetGoAndThatStopsIsPacedAgain) {
 INSTANTIATE_TEST_SUITE_P(SwapPacing, ChangingDriver,
                          testing::Combine(testing::Range(0, 10), testing::Values(60.0, 144.0)));
 
+TEST(SwapPacing, ADriverThatBecomesSlowerThanTheRefreshIsLetGo) {
+    // Paced at 5,000 frames a second, then frames of 10 and 35 ms in turn: the pacing would only
+    // hold back its quick frames.
+    const Presents run = simulate(60.0, 60.0, 6.0, [](double now) {
+        return now < 2.0 ? Driver{false, 5000} : Driver{false, 100, 0.035};
+    });
+    EXPECT_GT(run.sleptBetween(1.0, 2.0), 0.0);
+    EXPECT_EQ(run.sleptBetween(3.0, 6.0), 0.0);
+}
+
 TEST(SwapPacing, ADisplayOfAnotherRateStartsTheDecisionAgain) {
     // As the layer does when SDL reports another rate: a window moved from a 60 Hz to a 144 Hz
     // display, with a driver that waits on the second one and does not on the first.
