@@ -15,7 +15,8 @@
 // believed is therefore asked whether it waits: a frame is held back by a quarter of that cadence
 // and the swap after it watched. A waiting driver's swap still returns on the next blank, as if
 // nothing had been held; one that does not wait returns a whole frame's drawing after the program
-// went on. A driver found waiting is judged against the interval its own swaps show from then on.
+// went on, as long after it as the unheld frame before. A driver found waiting is judged against
+// the interval its own swaps show from then on.
 #pragma once
 
 namespace sdlplatform {
@@ -38,10 +39,13 @@ struct SwapPacing {
     int quickSwaps = 0;     // swaps in a row sooner after the previous than any display's blank
     bool probing = false;   // while paced: this frame was let go without its sleep
     double nextProbe = 0.0; // while paced: when the next frame is let go
-    // Asking a steady driver whether it waits: the cadence asked about, and how many frames are
-    // still to be held back (the frame after each held one shows the answer).
+    // Asking a steady driver whether it waits: the cadence asked about, how many frames are still
+    // to be held back (the frame after each held one shows the answer), whether the frame now
+    // drawn was held, and how long the unheld frame before it took from the program going on.
     double heldCadence = 0.0;
     int holdsLeft = 0;
+    bool holding = false;
+    double unheldBusy = 0.0;
 };
 
 // Starts a new decision for this interval and refresh rate (Hz; 0 or less when unknown, and a rate

@@ -223,6 +223,18 @@ TEST(SwapPacing, ADriverThatBecomesSlowerThanTheRefreshIsLetGo) {
     EXPECT_EQ(run.sleptBetween(3.0, 6.0), 0.0);
 }
 
+TEST(SwapPacing, ADriverThatGetsFasterWhileAskedIsStillPaced) {
+    // At 70 frames a second, then at 96 (the machine less busy) from about when it is first asked
+    // whether it waits: its held frames come a blank's length after the swap before, as a waiting
+    // driver's would, but no sooner after the program went on than its unheld frames.
+    for (double faster = 0.2; faster < 0.3; faster += 0.005) {
+        const Presents run = simulate(60.0, 60.0, 5.0, [faster](double now) {
+            return Driver{false, now < faster ? 70.0 : 96.0};
+        });
+        EXPECT_NEAR(run.presentsBetween(1.0, 5.0) / 4.0, 60.0, 0.6) << "faster from " << faster;
+    }
+}
+
 TEST(SwapPacing, ADisplayOfAnotherRateStartsTheDecisionAgain) {
     // As the layer does when SDL reports another rate: a window moved from a 60 Hz to a 144 Hz
     // display, with a driver that waits on the second one and does not on the first.
