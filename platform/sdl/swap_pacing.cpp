@@ -35,10 +35,12 @@ constexpr double slowerThanCadence = 0.95;
 // them spread little; a cadence spreading more than this share of its mean (standard deviation)
 // is not asked whether it waits, as the answer would be lost in its own spread.
 constexpr double steadySpread = 1.0 / 16.0;
-// Asking holds this many frames back, each by this share of the cadence, which a waiting driver
-// hides in its wait for the blank. It answers that it waits when the swap after a held frame
-// returns within `answerTolerance` of the cadence of a blank, sooner after the program went on
-// than one of its frames takes: a driver that does not wait needs a whole frame from there.
+// Asking holds this many frames back, each by this share of the cadence and each after a frame
+// let go unheld, which a waiting driver hides in its wait for the blank. It answers that it waits
+// when the swap after a held frame returns within `answerTolerance` of the cadence of a blank, and
+// sooner after the program went on (by at least half the hold) than the unheld frame before took:
+// a driver that does not wait needs as long for its frame whenever it starts, so a driver that
+// merely got faster (the machine less busy) answers no.
 constexpr int framesHeldToAsk = 2;
 constexpr double heldShare = 0.25;
 constexpr double answerTolerance = 1.0 / 8.0;
@@ -88,14 +90,40 @@ double steadyCadence(const SwapPacing& pacing, double elapsed) {
     return steady && pacing.interval / mean <= highestRefreshRate ? mean : 0.0;
 }
 
-// Whether the swap that returned at `now`, `sinceLast` after the one before it, answers the held
-// frame as a waiting driver does.
-bool answersAsWaiting(const SwapPacing& pacing, double now, double sinceLast) {
+void startAsking(SwapPacing& pacing, double cadence, double busy) {
+    pacing.heldCadence = cadence;
+    pacing.holdsLeft = framesHeldToAsk;
+    pacing.holding = true;
+    pacing.unheldBusy = busy;
+}
+
+// Whether the swap `sinceLast` after the one before it, `busy` after the program went on, answers
+// the held frame as a waiting driver does.
+bool answersAsWaiting(const SwapPacing& pacing, double sinceLast, double busy) {
     const double cadence = pacing.heldCadence;
     const double blanks = sinceLast / cadence;
     const double nearest = std::round(blanks);
     const bool onBlank = nearest >= 1.0 && std::abs(blanks - nearest) < answerTolerance;
-    return onBlank && now - pacing.resumedAt < (1.0 - answerTolerance) * cadence;
+    return onBlank && busy < pacing.unheldBusy - 0.5 * heldShare * cadence;
+}
+
+enum class Answer { pending, waits, doesNotWait };
+
+// One swap while asking; `until` is set to when the program goes on.
+Answer ask(SwapPacing& pacing, double now, double sinceLast, double busy, double& until) {
+    if (!pacing.holding) {
+        pacing.holding = true;
+        pacing.unheldBusy = busy;
+        until = now + heldShare * pacing.heldCadence;
+        return Answer::pending;
+    }
+    pacing.holding = false;
+    until = now;
+    if (!answersAsWaiting(pacing, sinceLast, busy)) {
+        stopAsking(pacing);
+        return Answer::doesNotWait;
+    }
+    return --pacing.holdsLeft > 0 ? Answer::pending : Answer::waits;
 }
 
 // A fast window: the driver is paced when enough of them came in a row.
@@ -109,14 +137,15 @@ double countFastWindow(SwapPacing& pacing, double now) {
 
 // Unpaced: watches the cadence and asks a steady fast driver whether it waits; returns the time to
 // sleep until.
-double watchUnpaced(SwapPacing& pacing, double now, double sinceLast) {
+double watchUnpaced(SwapPacing& pacing, double now, double sinceLast, double busy) {
     if (pacing.heldCadence > 0.0) {
-        if (!answersAsWaiting(pacing, now, sinceLast)) {
-            stopAsking(pacing);
+        double until = now;
+        const Answer answer = ask(pacing, now, sinceLast, busy, until);
+        if (answer == Answer::doesNotWait) {
             return countFastWindow(pacing, now);
         }
-        if (--pacing.holdsLeft > 0) {
-            return now + heldShare * pacing.heldCadence;
+        if (answer == Answer::pending) {
+            return until;
         }
         // It waits: its swaps show the display's interval better than the rate reported.
         pacing.period = pacing.heldCadence;
@@ -145,13 +174,12 @@ double watchUnpaced(SwapPacing& pacing, double now, double sinceLast) {
         return countFastWindow(pacing, now);
     }
     startWindow(pacing, now);
-    pacing.heldCadence = cadence;
-    pacing.holdsLeft = framesHeldToAsk;
+    startAsking(pacing, cadence, busy);
     return now + heldShare * cadence;
 }
 
 // Paced: one frame per period, counted from when each frame was due, with a probe now and then.
-double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast) {
+double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast, double busy) {
     // Counting from when this frame was due, not from when the sleep ended, keeps the cadence at
     // the refresh rate instead of losing the sleep's overshoot every frame. A frame more than a
     // whole period late starts the cadence again from where it is, so no burst follows a stall.
@@ -169,13 +197,14 @@ double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast) {
         startWindow(pacing, now);
     }
     if (pacing.heldCadence > 0.0) {
-        if (!answersAsWaiting(pacing, now, sinceLast)) {
-            stopAsking(pacing);
+        double until = now;
+        const Answer answer = ask(pacing, now, sinceLast, busy, until);
+        if (answer == Answer::doesNotWait) {
             pacing.nextProbe = now + secondsBetweenProbes;
             return paced;
         }
-        if (--pacing.holdsLeft > 0) {
-            return now + heldShare * pacing.heldCadence;
+        if (answer == Answer::pending) {
+            return until;
         }
         const double cadence = pacing.heldCadence;
         becomeUnpaced(pacing, now);
@@ -189,8 +218,7 @@ double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast) {
             pacing.nextProbe = now + secondsBetweenProbes;
             return paced;
         }
-        pacing.heldCadence = sinceLast;
-        pacing.holdsLeft = framesHeldToAsk;
+        startAsking(pacing, sinceLast, busy);
         return now + heldShare * sinceLast;
     }
     if (now >= pacing.nextProbe) {
@@ -215,6 +243,7 @@ double afterSwap(SwapPacing& pacing, double now) {
         return now;
     }
     const double sinceLast = now - pacing.previousSwap;
+    const double busy = now - pacing.resumedAt;
     pacing.previousSwap = now;
     double until = now;
     if (!pacing.havePrevious) {
@@ -225,9 +254,9 @@ double afterSwap(SwapPacing& pacing, double now) {
         pacing.windowSquares += sinceLast * sinceLast;
         if (!pacing.paced) {
             pacing.previousEnd = now;
-            until = watchUnpaced(pacing, now, sinceLast);
+            until = watchUnpaced(pacing, now, sinceLast, busy);
         } else {
-            until = afterPacedSwap(pacing, now, sinceLast);
+            until = afterPacedSwap(pacing, now, sinceLast, busy);
         }
     }
     pacing.resumedAt = until;
