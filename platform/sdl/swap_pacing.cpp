@@ -23,9 +23,10 @@ constexpr int fastWindowsToDecide = 2;
 // (filling a queue of frames) but no more; a driver that returns more waits for nothing and is
 // paced at once, before it races far.
 constexpr int queuedFramesAllowed = 3;
-// While paced, one frame every few seconds is let go without its sleep, and the time its swap
-// took asked about as below: a driver that now waits (on the rate believed or a faster one) is
-// let go. The frames asked about take the places of frames of the cadence, so it keeps its count.
+// While paced, two frames every few seconds are let go without their sleep and, if their swaps
+// came the same time apart, the driver is asked about that time as below: a driver that now waits
+// (on the rate believed or a faster one) is let go. The frames asked about take the places of
+// frames of the cadence, so it keeps its count.
 constexpr double secondsBetweenProbes = 4.0;
 // A paced driver that presents fewer frames than this share of the cadence over two windows in a
 // row (one could hold a stall) draws slower than the refresh: the pacing only holds its quicker
@@ -212,17 +213,26 @@ double afterPacedSwap(SwapPacing& pacing, double now, double sinceLast, double b
         return now;
     }
     if (pacing.probing) {
-        // The frame let go: a waiting driver's swap came on the next blank after the last.
-        pacing.probing = false;
-        if (pacing.interval / sinceLast > highestRefreshRate) {
+        // Two frames let go: a waiting driver's swaps came on the next blank after the last, the
+        // same time apart; one whose frames take unequal times is not asked.
+        const double first = pacing.probeInterval;
+        const bool steady = first <= 0.0 || std::abs(sinceLast - first) < answerTolerance * first;
+        if (pacing.interval / sinceLast > highestRefreshRate || !steady) {
+            pacing.probing = false;
             pacing.nextProbe = now + secondsBetweenProbes;
             return paced;
         }
+        if (first <= 0.0) {
+            pacing.probeInterval = sinceLast;
+            return now;
+        }
+        pacing.probing = false;
         startAsking(pacing, sinceLast, busy);
         return now + heldShare * sinceLast;
     }
     if (now >= pacing.nextProbe) {
         pacing.probing = true;
+        pacing.probeInterval = 0.0;
         return now;
     }
     return paced;

@@ -7,8 +7,8 @@
 // measured over windows of frames, not on single frames: a driver seen to average more than the
 // refresh (Mesa's llvmpipe under Xvfb, at 61 frames a second or at 5,000) is paced to one frame per
 // interval of the refresh; one that waits, or that draws slower than the refresh, is left alone.
-// While paced, a frame is let go without its sleep now and then and the driver asked as below,
-// so a driver that starts honouring the interval is let go again.
+// While paced, two frames are let go without their sleep now and then and the driver asked as
+// below, so a driver that starts honouring the interval is let go again.
 //
 // The rate SDL reports can be missing (Xvfb, some Wayland outputs) or lower than the display's
 // (a 144 Hz display read as 60 Hz). A driver that keeps a steady cadence faster than the rate
@@ -35,10 +35,11 @@ struct SwapPacing {
     int windowFrames = 0;
     double windowSquares = 0.0; // the sum of the squared times between its swaps
     int fastWindows = 0;        // whole windows in a row that came faster than the refresh
-    int slowWindows = 0;    // while paced: whole windows in a row that came slower than the cadence
-    int quickSwaps = 0;     // swaps in a row sooner after the previous than any display's blank
-    bool probing = false;   // while paced: this frame was let go without its sleep
-    double nextProbe = 0.0; // while paced: when the next frame is let go
+    int slowWindows = 0;  // while paced: whole windows in a row that came slower than the cadence
+    int quickSwaps = 0;   // swaps in a row sooner after the previous than any display's blank
+    bool probing = false; // while paced: this frame was let go without its sleep
+    double probeInterval = 0.0; // the time between the swaps of the first frame let go
+    double nextProbe = 0.0;     // while paced: when the next frames are let go
     // Asking a steady driver whether it waits: the cadence asked about, how many frames are still
     // to be held back (the frame after each held one shows the answer), whether the frame now
     // drawn was held, and how long the unheld frame before it took from the program going on.

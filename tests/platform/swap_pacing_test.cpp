@@ -132,10 +132,13 @@ TEST_P(UnpacedDriver, IsPacedWithinHalfASecondToTheRefreshOr60WhenUnknown) {
     // when each frame was due, late frames and overshooting sleeps cost none.
     const int settled = run.presentsBetween(1.0, 5.0) + run.presentsBetween(5.5, 10.0);
     EXPECT_NEAR(settled / 8.5, expected, 0.01 * expected);
-    // Never a burst, after the stall either: no second is more than 1 % faster than the refresh.
+    // Never a burst, after the stall either: no second is more than 1 % faster than the refresh,
+    // and none but the stall's more than 1 % slower (the driver is not let go meanwhile).
     for (double second = 1.0; second + 1.0 <= 10.0; second += 1.0) {
-        EXPECT_LE(run.presentsBetween(second, second + 1.0), std::ceil(1.01 * expected) + 1)
-            << "in second " << second;
+        const int presents = run.presentsBetween(second, second + 1.0);
+        EXPECT_LE(presents, std::ceil(1.01 * expected) + 1) << "in second " << second;
+        EXPECT_TRUE(second == 5.0 || presents >= std::floor(0.99 * expected) - 1)
+            << presents << " in second " << second;
     }
 }
 
