@@ -31,7 +31,7 @@ constexpr double secondsBetweenProbes = 4.0;
 // A paced driver that presents fewer frames than this share of the cadence over two windows in a
 // row (one could hold a stall) draws slower than the refresh: the pacing only holds its quicker
 // frames back, and it is let go.
-constexpr double slowerThanCadence = 0.95;
+constexpr double slowerThanCadence = 0.9;
 // A waiting driver's swaps return on the blanks, give or take a wake-up, so the times between
 // them spread little; a cadence spreading more than this share of its mean (standard deviation)
 // is not asked whether it waits, as the answer would be lost in its own spread.
