@@ -143,7 +143,8 @@ double watchUnpaced(SwapPacing& pacing, double now, double sinceLast, double bus
         double until = now;
         const Answer answer = ask(pacing, now, sinceLast, busy, until);
         if (answer == Answer::doesNotWait) {
-            return countFastWindow(pacing, now);
+            becomePaced(pacing, now); // a fast, steady cadence that waits for nothing
+            return now;
         }
         if (answer == Answer::pending) {
             return until;
@@ -161,16 +162,24 @@ double watchUnpaced(SwapPacing& pacing, double now, double sinceLast, double bus
         becomePaced(pacing, now);
         return now;
     }
+    // A window further ahead of the rate believed than a queue of frames explains is judged at
+    // once: paced if uneven, asked if steady (a waiting driver on a faster display than believed).
     const double elapsed = now - pacing.windowStart;
-    if (elapsed < windowSeconds) {
+    const double limit = waitingDriverLimit(pacing) * elapsed;
+    const bool ahead = pacing.windowFrames > limit + queuedFramesAllowed;
+    if (elapsed < windowSeconds && !ahead) {
         return now;
     }
-    if (pacing.windowFrames <= waitingDriverLimit(pacing) * elapsed) {
+    if (pacing.windowFrames <= limit) {
         pacing.fastWindows = 0;
         startWindow(pacing, now);
         return now;
     }
     const double cadence = steadyCadence(pacing, elapsed);
+    if (cadence <= 0.0 && ahead) {
+        becomePaced(pacing, now);
+        return now;
+    }
     if (cadence <= 0.0) {
         return countFastWindow(pacing, now);
     }
