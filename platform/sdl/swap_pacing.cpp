@@ -19,9 +19,10 @@ constexpr double reportedRateSlack = 0.6;
 // that fills a queue of frames at start-up is judged on its steady cadence, within half a second.
 constexpr double windowSeconds = 0.24;
 constexpr int fastWindowsToDecide = 2;
-// A waiting driver may return this many swaps in a row sooner than the fastest display's interval
-// (filling a queue of frames) but no more; a driver that returns more waits for nothing and is
-// paced at once, before it races far.
+// A waiting driver may run this many frames ahead of the blanks (filling a queue of frames) but no
+// more: a driver returning more swaps in a row sooner than the fastest display's interval waits
+// for nothing and is paced at once, before it races far, and a window further ahead than that of
+// the rate believed is judged at once.
 constexpr int queuedFramesAllowed = 3;
 // While paced, two frames every few seconds are let go without their sleep and, if their swaps
 // came the same time apart, the driver is asked about that time as below: a driver that now waits
