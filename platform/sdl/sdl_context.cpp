@@ -52,6 +52,7 @@ void pacePresentation(SDL_Window* window) {
     const double until = afterSwap(pacing, now);
     if (until > now) {
         std::this_thread::sleep_for(std::chrono::duration<double>(until - now));
+        resumed(pacing, secondsNow());
     }
 }
 
