@@ -18,6 +18,8 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
     stop_serving()             the server's port refuses connections from now on (network cut)
+    cut[name] = n              the server sends n bytes of that file (announcing all of it) and
+                               drops the connection: a download cut short
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -121,9 +123,18 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
                            ".html": "text/html", ".png": "image/png",
                            ".webmanifest": "application/manifest+json"})
 
+    cut = {}  # file name -> bytes sent before the connection is dropped (a download cut short)
+
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
+
+    def copyfile(self, source, output):
+        keep = self.cut.get(os.path.basename(self.path.split("?")[0]))
+        if keep is None:
+            return super().copyfile(source, output)
+        output.write(source.read(keep))
+        self.close_connection = True
 
     def log_message(self, *args):
         pass
@@ -132,6 +143,7 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 class Browser:
     def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
+        self.cut = {}  # served files cut short: name -> bytes sent before the connection drops
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
@@ -167,7 +179,8 @@ class Browser:
         return self
 
     def _start_server(self):
-        handler = functools.partial(_QuietHandler, directory=os.path.abspath(self.serve_dir))
+        handler = functools.partial(type("Handler", (_QuietHandler,), {"cut": self.cut}),
+                                    directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True
         self._port = self._server.server_address[1]

@@ -12,6 +12,7 @@ check failed.
 
 import base64
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -311,15 +312,46 @@ def loading(build):
         b.wait_for("(Module.framesPresented || 0) > 0", timeout=60)
 
 
+def program_files(build):
+    """The program's .js and .wasm of a build, named by their content."""
+    names = sorted(n for n in os.listdir(build) if re.match(r"skorvane\.[0-9a-f]+\.(js|wasm)$", n))
+    return [n for n in names if n.endswith(".js")][0], [n for n in names if n.endswith(".wasm")][0]
+
+
+def notice(b):
+    return b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))", timeout=20)
+
+
+# A trap in the program when the page sets window.trapNow (its next glClear throws as a trap
+# does), and one animation frame refused, as by a failing polyfill.
+FAULTS = """
+    const clear = WebGLRenderingContext.prototype.clear;
+    WebGLRenderingContext.prototype.clear = function (...args) {
+        if (window.trapNow) {
+            window.trapNow = false;
+            throw new WebAssembly.RuntimeError('memory access out of bounds');
+        }
+        return clear.apply(this, args);
+    };
+    const frame = window.requestAnimationFrame;
+    let calls = 0;
+    window.requestAnimationFrame = function (callback) {
+        if (++calls === 30) {
+            throw new Error('a polyfill failed');
+        }
+        return frame.call(window, callback);
+    };"""
+
+
 def failures(build):
     site = tempfile.mkdtemp(prefix="skorvane-device-test-")
+    js, wasm = program_files(build)
     try:
-        for name in ("index.html", "skorvane.js", "skorvane.svg"):
+        for name in ("index.html", js, "skorvane.svg"):
             shutil.copy(os.path.join(build, name), site)
         with Browser(serve_dir=site) as b:
             b.open(b.url("index.html"))
-            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
-                              timeout=20)
+            text = notice(b)
             time.sleep(0.5)
             page = b.evaluate("document.body.innerText")
             count = b.evaluate("document.querySelectorAll('#ended').length")
@@ -329,10 +361,42 @@ def failures(build):
                   "Loading" not in page and b.evaluate("document.body.dataset.exitCode") ==
                   "abort", "%d notices: %r" % (count, text))
 
+            shutil.copy(os.path.join(build, wasm), site)
+            size = os.path.getsize(os.path.join(site, js))
+            b.cut[js] = size // 2
+            b.open(b.url("index.html"))
+            cut = notice(b)
+            del b.cut[js]
+            with open(os.path.join(site, js), "r+b") as f:
+                f.truncate(size // 2)
+            b.open(b.url("index.html"))
+            truncated = notice(b)
+            code = b.evaluate("document.body.dataset.exitCode")
+            check(".js cut half-way says the download was interrupted; a truncated .js that it "
+                  "is damaged or incomplete; exit code 'abort'",
+                  "interrupted" in cut and "missing" not in cut and "damaged or incomplete" in
+                  truncated and code == "abort", "cut %r; truncated %r" % (cut, truncated))
+
+            b.open("file://" + os.path.join(site, "index.html"))
+            text = notice(b)
+            check("opened from file://: says the page must be served, and how",
+                  "./run.sh web" in text and "static file server" in text, text)
+
+            shutil.copy(os.path.join(build, js), site)
+            b.send("Page.addScriptToEvaluateOnNewDocument", source=FAULTS)
+            b.open(b.url("index.html"))
+            b.wait_for("(Module.framesPresented || 0) > 40", timeout=30)
+            going = b.evaluate("!document.getElementById('ended')")
+            b.evaluate("window.trapNow = true")
+            text = notice(b)
+            code = b.evaluate("document.body.dataset.exitCode")
+            check("a refused animation frame leaves the demo going; a trap gives the notice and "
+                  "the exit code", going and "internal error" in text and code == "abort",
+                  "going after the refused frame %s, notice %r, code %r" % (going, text, code))
+
             b.send("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly;")
             b.open(b.url("index.html"))
-            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
-                              timeout=20)
+            text = notice(b)
             errors = [m["text"] for m in b.console_messages()
                       if m["source"] == "exception" and "WebAssembly" in m["text"]]
             check("no WebAssembly: one plain message in view, no script errors",
@@ -380,14 +444,17 @@ def focus(build):
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
     reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
-    with open(reference_path, "rb") as f:
-        reference = read_png(f.read())
+    only = sys.argv[3:]
+    reference = None
+    if not only or {"high density", "lost context"} & set(only):
+        with open(reference_path, "rb") as f:
+            reference = read_png(f.read())
     return run_sessions((("phone", lambda: phone(build)),
                          ("high density", lambda: high_density(build, reference)),
                          ("lost context", lambda: lost_context(build, reference)),
                          ("loading", lambda: loading(build)),
                          ("failures", lambda: failures(build)),
-                         ("focus", lambda: focus(build))))
+                         ("focus", lambda: focus(build))), only)
 
 
 if __name__ == "__main__":

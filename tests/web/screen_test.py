@@ -432,6 +432,49 @@ def frames_keep_focus(build):
             os.remove(os.path.join(build, "host.html"))
 
 
+def framed_box(build):
+    """A framed demo whose message box comes up (no WebGL in the frame): the host keeps its
+    field's typing, a space included, and the box waits for a click on it."""
+    frame_box = "document.getElementById('demo').contentDocument.querySelector('.message-box')"
+    with open(os.path.join(build, "host.html"), "w") as f:
+        f.write(HOST)
+    try:
+        with Browser(serve_dir=build) as b:
+            b.send("Page.addScriptToEvaluateOnNewDocument", source="""if (window !== top) {
+                const original = HTMLCanvasElement.prototype.getContext;
+                HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+                    return /webgl/.test(kind) ? null : original.call(this, kind, ...rest);
+                }; }""")
+            b.open(b.url("host.html"))
+            b.wait_for("document.activeElement.id === 'field'", timeout=5)
+            type_text(b, "hel")
+            b.evaluate("""(() => { const f = document.createElement('iframe');
+                f.src = 'index.html'; f.width = 820; f.height = 700; f.id = 'demo';
+                document.getElementById('holder').appendChild(f); })()""")
+            b.wait_for("(f => f.contentDocument && f.contentDocument.querySelector("
+                       "'.message-box'))(document.getElementById('demo'))", timeout=30)
+            type_text(b, "lo world")
+            typed = b.evaluate("[document.getElementById('field').value, document.activeElement"
+                               ".id, document.getElementById('demo').contentDocument.body"
+                               ".dataset.exitCode || null]")
+            b.evaluate("document.getElementById('demo').scrollIntoView()")
+            x, y = b.evaluate("(f => { const r = f.getBoundingClientRect(), o = %s"
+                              ".querySelector('button').getBoundingClientRect(); return "
+                              "[r.left + o.left + o.width / 2, r.top + o.top + o.height / 2]; })"
+                              "(document.getElementById('demo'))" % frame_box)
+            for kind in ("mousePressed", "mouseReleased"):
+                b.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left",
+                       clickCount=1)
+            code = b.wait_for("document.getElementById('demo').contentDocument.body.dataset"
+                              ".exitCode", timeout=10)
+            check("framed demo with its message box up: the host keeps its typing, the box "
+                  "waits and is answered by a click on it", typed == ["hello world", "field",
+                                                                     None] and code == "1",
+                  "typed, focus, exit code then %s; after the click %r" % (typed, code))
+    finally:
+        os.remove(os.path.join(build, "host.html"))
+
+
 # ---- failures and keys --------------------------------------------------------------------------
 
 def abort_long_after_start(build):
@@ -513,6 +556,7 @@ def main():
                          ("offline", lambda: installable_and_offline(build)),
                          ("new build", lambda: new_build(build)),
                          ("frames", lambda: frames_keep_focus(build)),
+                         ("framed box", lambda: framed_box(build)),
                          ("abort", lambda: abort_long_after_start(build)),
                          ("alt", lambda: alt_release(build))), only)
 
