@@ -20,6 +20,7 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     stop_serving()             the server's port refuses connections from now on (network cut)
     cut[name] = n              the server sends n bytes of that file (announcing all of it) and
                                drops the connection: a download cut short
+    once[name] = data          the next request for that file is answered with data instead
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -124,6 +125,17 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
                            ".webmanifest": "application/manifest+json"})
 
     cut = {}  # file name -> bytes sent before the connection is dropped (a download cut short)
+    once = {}  # file name -> bytes answered in its place the next time it is asked for
+
+    def do_GET(self):
+        body = self.once.pop(os.path.basename(self.path.split("?")[0]) or "index.html", None)
+        if body is None:
+            return super().do_GET()
+        self.send_response(200)
+        self.send_header("Content-Type", self.guess_type(self.path.split("?")[0] or "/index.html"))
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
@@ -144,6 +156,7 @@ class Browser:
     def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
         self.cut = {}  # served files cut short: name -> bytes sent before the connection drops
+        self.once = {}  # name -> bytes served in that file's place once (a site updated meanwhile)
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
@@ -179,7 +192,7 @@ class Browser:
         return self
 
     def _start_server(self):
-        handler = functools.partial(type("Handler", (_QuietHandler,), {"cut": self.cut}),
+        handler = functools.partial(type("Handler", (_QuietHandler,), {"cut": self.cut, "once": self.once}),
                                     directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True

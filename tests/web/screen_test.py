@@ -15,6 +15,7 @@ import base64
 import functools
 import http.server
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -307,16 +308,20 @@ def new_build(build):
             b.wait_for(WORKER_READY, timeout=30)
             first = b.evaluate("document.documentElement.dataset.build")
             first_bytes = os.path.getsize(os.path.join(site, "skorvane.wasm"))
+            first_wasm = [n for n in os.listdir(site) if re.match(r"skorvane\.\w+\.wasm$", n)][0]
             # The site gets a second build: another .js, another .wasm, stamped as a build is.
             with open(os.path.join(site, "skorvane.js"), "a") as f:
                 f.write("\nwindow.secondBuild = true;\n")
             append_wasm_section(os.path.join(site, "skorvane.wasm"), b"skorvane-test",
                                 b"second build")
             second_bytes = os.path.getsize(os.path.join(site, "skorvane.wasm"))
-            subprocess.run(["cmake", "-DSOURCE_DIR=" + os.path.join(ROOT, "platform", "web"),
-                            "-DPAGE_DIR=" + site, "-P",
-                            os.path.join(ROOT, "platform", "web", "stamp_page.cmake")],
-                           check=True)
+            stamp = ["cmake", "-DSOURCE_DIR=" + os.path.join(ROOT, "platform", "web"),
+                     "-DPAGE_DIR=" + site, "-P",
+                     os.path.join(ROOT, "platform", "web", "stamp_page.cmake")]
+            subprocess.run(stamp, check=True)
+            with open(os.path.join(site, "index.html"), "rb") as f:
+                old_page = f.read()
+            second = re.search(rb'data-build="(\w+)"', old_page).group(1).decode()
             # The visit after the site changed finds the new worker, which caches the second
             # build whole and takes over; that visit itself still runs the first build whole.
             start(b)
@@ -337,6 +342,29 @@ def new_build(build):
                   after[1:] == [True, second_bytes] and len(cached) == 8,
                   "first %s; visit after the change %s; next %s (wasm %d bytes); cached %s" % (
                       first, during, after, second_bytes, cached))
+            # The first build's program, gone from the site, is still answered to a page of it
+            # (the worker keeps the build before its own); after a third build it is not, and
+            # no request for it is ever answered with another build's program.
+            asked = "fetch(%r).then(r => r.ok ? r.arrayBuffer().then(a => a.byteLength) : r.status)"
+            kept = b.evaluate(asked % first_wasm)
+            with open(os.path.join(site, "skorvane.js"), "a") as f:
+                f.write("\nwindow.thirdBuild = true;\n")
+            subprocess.run(stamp, check=True)
+            start(b)
+            b.wait_for("caches.keys().then(k => k.length === 2 && !k.includes('skorvane-%s'))"
+                       % first, timeout=30)
+            gone = b.evaluate(asked % first_wasm)
+        # A first visit racing a deploy: the page of the build before arrives, then its program
+        # is gone from the site; it fetches its own page again and runs the new build whole.
+        with Browser(serve_dir=site) as b:
+            b.once["index.html"] = old_page
+            start(b)
+            raced = b.evaluate("[document.documentElement.dataset.build !== %r, !!window."
+                               "thirdBuild, Module.programBytes]" % second)
+            check("the previous build's program kept for a page of it, never another's after "
+                  "two builds; a first visit racing a deploy runs the new build whole",
+                  kept == first_bytes and gone == 404 and raced == [True, True, second_bytes],
+                  "kept %s, after a third build %s, raced %s" % (kept, gone, raced))
     finally:
         shutil.rmtree(site, ignore_errors=True)
 
