@@ -439,6 +439,13 @@ def focus(build):
             scrolled = 0
         check("with the focus outside the demo, Space scrolls the page", scrolled > 0,
               "scrollY %s" % scrolled)
+        end = "document.querySelector('.control.end')"
+        shown = b.evaluate("(e => [e.tabIndex, getComputedStyle(e).display, e.click(), "
+                           "e.getAttribute('aria-pressed')][3])(%s)" % end)
+        code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+        check("End, focusable on a desktop too, activated by click(): pressed while held, "
+              "ends the demo with exit code 0", shown == "true" and code == "0",
+              "aria-pressed %r, code %r" % (shown, code))
 
 
 def main():

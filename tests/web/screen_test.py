@@ -36,7 +36,8 @@ TODAY_AT_844 = 288 * 216  # the picture's area at 844 x 390 before the page had 
 
 # (width, height, device scale, touch)
 SHAPES = [(390, 844, 3, True), (844, 390, 3, True), (360, 640, 2, True), (640, 360, 2, True),
-          (768, 1024, 2, True), (1024, 768, 2, True), (1280, 800, 1, False)]
+          (768, 1024, 2, True), (1024, 768, 2, True), (1280, 800, 1, False),
+          (1280, 657, 1, False)]
 
 LAYOUT = """(() => {
     const box = e => (r => [r.left, r.top, r.right, r.bottom])(e.getBoundingClientRect());
@@ -113,7 +114,8 @@ def shapes(build, reference):
             left, top, right, bottom = layout["canvas"]
             area = (right - left) * (bottom - top)
             names = sorted(name for name, _ in layout["controls"])
-            wanted = ["Down", "End", "Full", "Left", "Right", "Up"] if touch_screen else ["Full"]
+            wanted = ["Down", "End", "Full", "Left", "Right", "Up"] if touch_screen else \
+                ["End", "Full"]
             faults = laid_out(layout) + ([] if names == wanted else ["controls %s" % names])
             detail = "picture %.0f x %.0f" % (right - left, bottom - top)
             if width > height and touch_screen:
@@ -191,8 +193,8 @@ def full_screen(build):
         hint = b.evaluate("(h => !h.hidden && h.textContent)"
                           "(document.getElementById('fullscreen-hint'))")
         check("full screen: one tap on the control, the page fills the screen with every "
-              "control in view and says what Escape does",
-              entered and not laid_out(layout) and hint and "Escape leaves full screen" in hint,
+              "control in view and says how to leave and end with them",
+              entered and not laid_out(layout) and hint and "End ends" in hint,
               "entered %s, picture %s before %s, hint %r, %s" % (
                   entered, layout["canvas"], before, hint, laid_out(layout)))
         # Escape in full screen is the browser's way out, not the demo's end: as from a browser
@@ -225,6 +227,20 @@ def full_screen(build):
         check("out of full screen, Escape ends the demo again and the controls go",
               code == "0" and b.evaluate(LAYOUT)["controls"] == [],
               "code %r, controls %s" % (code, b.evaluate(LAYOUT)["controls"]))
+
+    with Browser(serve_dir=build) as b:
+        emulate(b, 1280, 657, 1, False)  # a desktop window: no End control, no End key
+        start(b)
+        x, y = control_centre(b.evaluate(LAYOUT), "Full")
+        for kind in ("mousePressed", "mouseReleased"):
+            b.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+        b.wait_for("document.body.classList.contains('fullscreen')", timeout=5)
+        hint = b.evaluate("document.getElementById('fullscreen-hint').textContent")
+        faults = laid_out(b.evaluate(LAYOUT))
+        names = [name for name, _ in b.evaluate(LAYOUT)["controls"]]
+        check("desktop full screen: the hint names Escape and the End control, both controls "
+              "in view", "Escape leaves full screen" in hint and "End control" in hint and
+              not faults and names == ["End", "Full"], "hint %r; %s %s" % (hint, names, faults))
 
     with Browser(serve_dir=build) as b:
         # As on the iPhone's Safari: no Fullscreen API for elements.
