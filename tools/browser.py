@@ -19,7 +19,8 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
     stop_serving()             the server's port refuses connections from now on (network cut)
     cut[name] = n              the server sends n bytes of that file (announcing all of it) and
-                               drops the connection: a download cut short
+                               drops the connection: a download cut short; with -n it sends n
+                               bytes and then nothing more for a minute: a stalled download
     once[name] = data          the next request for that file is answered with data instead
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
@@ -145,7 +146,10 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
         keep = self.cut.get(os.path.basename(self.path.split("?")[0]))
         if keep is None:
             return super().copyfile(source, output)
-        output.write(source.read(keep))
+        output.write(source.read(abs(keep)))
+        output.flush()
+        if keep < 0:  # stalls: the connection stays open with nothing more on it
+            time.sleep(60)
         self.close_connection = True
 
     def log_message(self, *args):

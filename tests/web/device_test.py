@@ -367,15 +367,22 @@ def failures(build):
             b.open(b.url("index.html"))
             cut = notice(b)
             del b.cut[js]
+            b.cut[js] = -(size // 2)
+            b.send("Page.addScriptToEvaluateOnNewDocument",
+                   source="window.skorvaneTestSettings = {stallMs: 1500};")
+            b.open(b.url("index.html"))
+            stalled = notice(b)
+            del b.cut[js]
             with open(os.path.join(site, js), "r+b") as f:
                 f.truncate(size // 2)
             b.open(b.url("index.html"))
             truncated = notice(b)
             code = b.evaluate("document.body.dataset.exitCode")
-            check(".js cut half-way says the download was interrupted; a truncated .js that it "
-                  "is damaged or incomplete; exit code 'abort'",
+            check(".js cut half-way says the download was interrupted, a stalled one that it "
+                  "stopped, a truncated .js that it is damaged or incomplete; exit code 'abort'",
                   "interrupted" in cut and "missing" not in cut and "damaged or incomplete" in
-                  truncated and code == "abort", "cut %r; truncated %r" % (cut, truncated))
+                  truncated and "stopped: nothing arrived" in stalled and code == "abort",
+                  "cut %r; truncated %r; stalled %r" % (cut, truncated, stalled))
 
             b.open("file://" + os.path.join(site, "index.html"))
             text = notice(b)
