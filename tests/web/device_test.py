@@ -151,17 +151,23 @@ def phone(build):
 # ---- high density -------------------------------------------------------------------------------
 
 def high_density(build, reference):
-    for scale in (2, 1.5):
-        with Browser(serve_dir=build) as b:
-            b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
-                   deviceScaleFactor=scale, mobile=False)
+    # A real scale first (the browser started at it: what a high-density screen reports, such as
+    # the canvas' size in device pixels, which emulation never gives), then emulated ones.
+    for scale, real in ((2, True), (2, False), (1.5, False)):
+        with Browser(serve_dir=build, height=900,
+                     extra_args=["--force-device-scale-factor=%s" % scale] if real else []) as b:
+            if not real:
+                b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
+                       deviceScaleFactor=scale, mobile=False)
             b.open(b.url("index.html"))
             b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
             wait_frames(b, 3)
             size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
+            ratio = b.evaluate("devicePixelRatio")
             left, top, width, height = canvas_rect(b)
+            scale = "%s%s" % (scale, " (real)" if real else "")
             check("scale %s: backing store is the displayed size times the ratio" % scale,
-                  size == [round(width * scale), round(height * scale)] and width == WIDTH,
+                  size == [round(width * ratio), round(height * ratio)] and width == WIDTH,
                   "backing %s, shown %sx%s" % (size, width, height))
             device = canvas_picture(b)
             picture = resample(device)
@@ -182,7 +188,7 @@ def high_density(build, reference):
                   blended <= 0.05 and green > 0 and placed,
                   "%.1f%% of %d green pixels blended; extents %s" % (
                       100 * blended, green, [(w[:3] if w else None, n[:3]) for w, n in places]))
-            if scale == 2:
+            if scale == "2":
                 # As when the window moves to another screen or the page is zoomed.
                 b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
                        deviceScaleFactor=1.25, mobile=False)
@@ -416,10 +422,23 @@ def failures(build):
 
 # ---- focus --------------------------------------------------------------------------------------
 
+# Sixty of the browser's animation frames, and the frames the demo presented meanwhile.
+PACE = """new Promise(done => {
+    let ticks = 0;
+    const first = Module.framesPresented;
+    const tick = () => ++ticks === 60 ? done(Module.framesPresented - first)
+                                      : requestAnimationFrame(tick);
+    requestAnimationFrame(tick);
+})"""
+
+
 def focus(build):
     with Browser(serve_dir=build) as b:
         b.open(b.url("index.html"))
         b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        presented = b.evaluate(PACE, timeout=30)
+        check("one frame presented on each of the browser's animation frames",
+              58 <= presented <= 61, "%d in 60" % presented)
         check("on load the demo has the keys without the page scrolling",
               b.evaluate("[document.activeElement.id, window.scrollY]") == ["canvas", 0])
         b.key_down("ArrowUp")
