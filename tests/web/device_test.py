@@ -316,6 +316,11 @@ def loading(build):
         b.send("Network.emulateNetworkConditions", offline=False, latency=0,
                downloadThroughput=-1, uploadThroughput=-1)
         b.wait_for("(Module.framesPresented || 0) > 0", timeout=60)
+        order = b.evaluate("""(e => [e.find(r => /skorvane[.]\\w+[.]wasm$/.test(r.name)).startTime,
+            e.find(r => /skorvane[.]\\w+[.]js$/.test(r.name)).responseEnd])
+            (performance.getEntriesByType('resource'))""")
+        check("slow link: the .wasm is asked for before the .js has arrived", order[0] < order[1],
+              ".wasm asked at %.0f ms, .js arrived at %.0f ms" % tuple(order))
 
 
 def program_files(build):
