@@ -18,10 +18,8 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
     stop_serving()             the server's port refuses connections from now on (network cut)
-    cut[name] = n              the server sends n bytes of that file (announcing all of it) and
-                               drops the connection: a download cut short; with -n it sends n
-                               bytes and then nothing more for a minute: a stalled download
-    once[name] = data          the next request for that file is answered with data instead
+    cut[name] = n              n bytes of that file are sent, then the connection drops (n < 0:
+                               stalls a minute); once[name] = data answers its next request
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -159,8 +157,7 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 class Browser:
     def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
-        self.cut = {}  # served files cut short: name -> bytes sent before the connection drops
-        self.once = {}  # name -> bytes served in that file's place once (a site updated meanwhile)
+        self.cut, self.once = {}, {}  # see cut and once above
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
@@ -196,7 +193,8 @@ class Browser:
         return self
 
     def _start_server(self):
-        handler = functools.partial(type("Handler", (_QuietHandler,), {"cut": self.cut, "once": self.once}),
+        handler = functools.partial(type("Handler", (_QuietHandler,), dict(cut=self.cut,
+                                                                           once=self.once)),
                                     directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True

@@ -323,40 +323,24 @@ def loading(build):
               ".wasm asked at %.0f ms, .js arrived at %.0f ms" % tuple(order))
 
 
-def program_files(build):
-    """The program's .js and .wasm of a build, named by their content."""
-    names = sorted(n for n in os.listdir(build) if re.match(r"skorvane\.[0-9a-f]+\.(js|wasm)$", n))
-    return [n for n in names if n.endswith(".js")][0], [n for n in names if n.endswith(".wasm")][0]
-
-
 def notice(b):
     return b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))", timeout=20)
 
 
-# A trap in the program when the page sets window.trapNow (its next glClear throws as a trap
-# does), and one animation frame refused, as by a failing polyfill.
-FAULTS = """
-    const clear = WebGLRenderingContext.prototype.clear;
-    WebGLRenderingContext.prototype.clear = function (...args) {
-        if (window.trapNow) {
-            window.trapNow = false;
-            throw new WebAssembly.RuntimeError('memory access out of bounds');
-        }
-        return clear.apply(this, args);
-    };
-    const frame = window.requestAnimationFrame;
+# A trap when the page sets trapNow (the next glClear throws as a trap does), and the 30th
+# animation frame refused, as by a failing polyfill.
+FAULTS = """const clear = WebGLRenderingContext.prototype.clear, frame = requestAnimationFrame;
     let calls = 0;
-    window.requestAnimationFrame = function (callback) {
-        if (++calls === 30) {
-            throw new Error('a polyfill failed');
-        }
-        return frame.call(window, callback);
-    };"""
+    WebGLRenderingContext.prototype.clear = function (...args) {
+        if (window.trapNow) { trapNow = false; throw new WebAssembly.RuntimeError('trapped'); }
+        return clear.apply(this, args); };
+    window.requestAnimationFrame = f => { if (++calls === 30) throw new Error('polyfill');
+                                          return frame.call(window, f); };"""
 
 
 def failures(build):
     site = tempfile.mkdtemp(prefix="skorvane-device-test-")
-    js, wasm = program_files(build)
+    js, wasm = sorted(n for n in os.listdir(build) if re.match(r"skorvane\.\w+\.(js|wasm)$", n))
     try:
         for name in ("index.html", js, "skorvane.svg"):
             shutil.copy(os.path.join(build, name), site)
@@ -410,7 +394,7 @@ def failures(build):
             code = b.evaluate("document.body.dataset.exitCode")
             check("a refused animation frame leaves the demo going; a trap gives the notice and "
                   "the exit code", going and "internal error" in text and code == "abort",
-                  "going after the refused frame %s, notice %r, code %r" % (going, text, code))
+                  "going %s, notice %r, code %r" % (going, text, code))
 
             b.send("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly;")
             b.open(b.url("index.html"))
