@@ -13,7 +13,9 @@ python3-websocket, so run it with /usr/bin/python3.
         errors = [m for m in b.console_messages() if m["level"] in ("error", "warning")]
 
 API (every call is bounded by a timeout in seconds; failures raise BrowserError):
-    Browser(serve_dir=None, width=1024, height=768, timeout=30, extra_args=())
+    Browser(serve_dir=None, width=1024, height=900, timeout=30, extra_args=())
+                               (900 high: a desktop page shows its picture at 800 x 600 with
+                               its controls under it)
                                extra_args: more Chromium switches, e.g. "--disable-frame-rate-limit"
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
@@ -155,7 +157,7 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 class Browser:
-    def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
+    def __init__(self, serve_dir=None, width=1024, height=900, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
         self.cut, self.once = {}, {}  # see cut and once above
         self.extra_args = list(extra_args)

@@ -154,7 +154,7 @@ def high_density(build, reference):
     # A real scale first (the browser started at it: what a high-density screen reports, such as
     # the canvas' size in device pixels, which emulation never gives), then emulated ones.
     for scale, real in ((2, True), (2, False), (1.5, False)):
-        with Browser(serve_dir=build, height=900,
+        with Browser(serve_dir=build,
                      extra_args=["--force-device-scale-factor=%s" % scale] if real else []) as b:
             if not real:
                 b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
