@@ -15,9 +15,22 @@
   offline      first frame on a first visit (fresh profile, network) against a second visit with
                the network cut (the service worker answers), median of three of each
 
+    /usr/bin/python3 -m bench.web_bench first-frame [BUILD_DIR] [BEFORE_DIR]
+
+  first frame on a phone   navigation start to the first present on an emulated mid-range phone
+               (170 ms latency, 9 Mbit/s, CPU slowed 4 times), median of five first visits with
+               the site's storage and the browser's cache cleared before each; with BEFORE_DIR
+               (another build's build/web, e.g. the main branch's), that build's figures from the
+               same browser in the same run, visits alternating
+  slow link    (400 ms, 400 kbit/s) the first frame after the last byte of the program arrived
+  second visit the service worker answering, on the phone's link
+  gzip         what a host that compresses the .js and .wasm sends
+
 Build the release page first: cmake --preset web && cmake --build --preset web
 """
 
+import glob
+import gzip
 import os
 import shutil
 import statistics
@@ -57,10 +70,79 @@ RATE = """new Promise(done => setTimeout(() => {
 }, 1000))"""
 
 
+PHONE = dict(latency=170, downloadThroughput=9e6 / 8, uploadThroughput=9e6 / 8)
+SLOW = dict(latency=400, downloadThroughput=400e3 / 8, uploadThroughput=400e3 / 8)
+# The first present, and when the last byte of the program arrived, from navigation start.
+TIMES = """Module.firstPresentTime && [Module.firstPresentTime, Math.max(...performance
+    .getEntriesByType('resource').filter(e => /skorvane[.].*(js|wasm)/.test(e.name))
+    .map(e => e.responseEnd))]"""
+
+
+def visit(b, path, link, cpu, clear=True):
+    if clear:
+        b.send("Network.clearBrowserCache")
+        b.send("Storage.clearDataForOrigin", origin=b.url("").rstrip("/"),
+               storageTypes="all")
+    b.send("Network.emulateNetworkConditions", offline=False, **link)
+    b.send("Emulation.setCPUThrottlingRate", rate=cpu)
+    b.open(b.url(path + "/index.html"), timeout=120)
+    times = b.wait_for(TIMES, timeout=120)
+    b.send("Emulation.setCPUThrottlingRate", rate=1)
+    return times
+
+
+def program_sizes(build):
+    names = glob.glob(os.path.join(build, "skorvane.*.js")) + \
+        glob.glob(os.path.join(build, "skorvane.*.wasm")) or \
+        [os.path.join(build, "skorvane.js"), os.path.join(build, "skorvane.wasm")]
+    raw = sum(os.path.getsize(n) for n in names)
+    packed = sum(len(gzip.compress(open(n, "rb").read(), 9)) for n in names)
+    return raw, packed
+
+
+def first_frame(build, before):
+    site = tempfile.mkdtemp(prefix="skorvane-web-bench-")
+    builds = [("after", build)] + ([("before", before)] if before else [])
+    try:
+        for name, source in builds:
+            shutil.copytree(source, os.path.join(site, name),
+                            ignore=shutil.ignore_patterns("CMakeFiles", "platform", "render",
+                                                          "scene", "shell", "*.cmake"))
+        phone, slow, second = {}, {}, {}
+        with Browser(serve_dir=site, timeout=180) as b:
+            b.send("Network.enable")
+            for _ in range(5):
+                for name, _ in builds:
+                    phone.setdefault(name, []).append(visit(b, name, PHONE, 4)[0])
+            for name, _ in builds:
+                first, last_byte = visit(b, name, SLOW, 1)
+                slow[name] = (first, last_byte)
+                visit(b, name, PHONE, 4)
+                b.wait_for(WORKER_READY, timeout=60)
+                second[name] = visit(b, name, PHONE, 4, clear=False)[0]
+    finally:
+        shutil.rmtree(site, ignore_errors=True)
+    print("| figure | " + " | ".join(name for name, _ in builds) + " |")
+    print("|---|" + "---|" * len(builds))
+    print("| first frame, phone, median of 5 (ms) | " + " | ".join(
+        "%.0f (%s)" % (statistics.median(phone[n]), ", ".join("%.0f" % t for t in phone[n]))
+        for n, _ in builds) + " |")
+    print("| slow link: first frame / last program byte / after it (ms) | " + " | ".join(
+        "%.0f / %.0f / %.0f" % (slow[n][0], slow[n][1], slow[n][0] - slow[n][1])
+        for n, _ in builds) + " |")
+    print("| second visit, service worker, phone (ms) | " + " | ".join(
+        "%.0f" % second[n] for n, _ in builds) + " |")
+    print("| .js + .wasm, plain / gzip -9 (bytes) | " + " | ".join(
+        "%d / %d" % program_sizes(source) for _, source in builds) + " |")
+
+
 def main():
+    if len(sys.argv) > 1 and sys.argv[1] == "first-frame":
+        return first_frame(sys.argv[2] if len(sys.argv) > 2 else "build/web",
+                           sys.argv[3] if len(sys.argv) > 3 else None)
     build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
-    sizes = {name: os.path.getsize(os.path.join(build, name))
+    sizes = {name: os.path.getsize(os.path.join(build, name))  # the link's output
              for name in ("skorvane.wasm", "skorvane.js")}
     site = tempfile.mkdtemp(prefix="skorvane-web-bench-")
     try:

@@ -13,11 +13,15 @@ python3-websocket, so run it with /usr/bin/python3.
         errors = [m for m in b.console_messages() if m["level"] in ("error", "warning")]
 
 API (every call is bounded by a timeout in seconds; failures raise BrowserError):
-    Browser(serve_dir=None, width=1024, height=768, timeout=30, extra_args=())
+    Browser(serve_dir=None, width=1024, height=900, timeout=30, extra_args=())
+                               (900 high: a desktop page shows its picture at 800 x 600 with
+                               its controls under it)
                                extra_args: more Chromium switches, e.g. "--disable-frame-rate-limit"
     start()                    starts the server (if serve_dir) and the browser; returns self
     url(path="")               http://127.0.0.1:<port>/<path> on the static server
     stop_serving()             the server's port refuses connections from now on (network cut)
+    cut[name] = n              n bytes of that file are sent, then the connection drops (n < 0:
+                               stalls a minute); once[name] = data answers its next request
     open(url, timeout)         navigates the one page and waits for its load event
     evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
                                exception raises BrowserError
@@ -121,17 +125,41 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
                            ".html": "text/html", ".png": "image/png",
                            ".webmanifest": "application/manifest+json"})
 
+    cut = {}  # file name -> bytes sent before the connection is dropped (a download cut short)
+    once = {}  # file name -> bytes answered in its place the next time it is asked for
+
+    def do_GET(self):
+        body = self.once.pop(os.path.basename(self.path.split("?")[0]) or "index.html", None)
+        if body is None:
+            return super().do_GET()
+        self.send_response(200)
+        self.send_header("Content-Type", self.guess_type(self.path.split("?")[0] or "/index.html"))
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
+
+    def copyfile(self, source, output):
+        keep = self.cut.get(os.path.basename(self.path.split("?")[0]))
+        if keep is None:
+            return super().copyfile(source, output)
+        output.write(source.read(abs(keep)))
+        output.flush()
+        if keep < 0:  # stalls: the connection stays open with nothing more on it
+            time.sleep(60)
+        self.close_connection = True
 
     def log_message(self, *args):
         pass
 
 
 class Browser:
-    def __init__(self, serve_dir=None, width=1024, height=768, timeout=30, extra_args=()):
+    def __init__(self, serve_dir=None, width=1024, height=900, timeout=30, extra_args=()):
         self.serve_dir = serve_dir
+        self.cut, self.once = {}, {}  # see cut and once above
         self.extra_args = list(extra_args)
         self.width, self.height = width, height
         self.timeout = timeout
@@ -167,7 +195,9 @@ class Browser:
         return self
 
     def _start_server(self):
-        handler = functools.partial(_QuietHandler, directory=os.path.abspath(self.serve_dir))
+        handler = functools.partial(type("Handler", (_QuietHandler,), dict(cut=self.cut,
+                                                                           once=self.once)),
+                                    directory=os.path.abspath(self.serve_dir))
         self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self._server.daemon_threads = True
         self._port = self._server.server_address[1]

@@ -3,10 +3,10 @@
 // build) and the SHA-256 of each file it caches, so a new build is a new worker.
 // Its files are cached whole under "skorvane-<tag>": fetched afresh, each checked against its
 // digest, and only when all of them are of this build is the worker installed (a site caught
-// half-updated fails the install, and the next visit tries again). The page names its build in
-// the requests for its program (skorvane.js?build=<tag>, skorvane.wasm?build=<tag>), and each is
-// answered from that build's cache, so a page never gets the program's .js of one build with the
-// .wasm of another, even while a new worker takes over. The worker takes over as soon as it is
+// half-updated fails the install, and the next visit tries again). The program's files are named
+// by their content (skorvane.<digest>.js and .wasm), so a request for one is answered from
+// whichever cache has it, or the network: a page never gets another build's program, even while
+// a new worker takes over or after several new builds. The worker takes over as soon as it is
 // installed, so the next visit (a reload) gets the new build; it keeps the cache of the build
 // before it for a page still loading that one, and deletes older ones.
 'use strict';
@@ -63,13 +63,24 @@ function fileOf(url) {
         return null;
     }
     const name = url.pathname.slice(scope.pathname.length) || 'index.html';
-    return Object.prototype.hasOwnProperty.call(files, name) ? name : null;
+    return Object.prototype.hasOwnProperty.call(files, name) || programFile(name) ? name : null;
 }
 
-async function answer(request, name, tag) {
-    const wanted = prefix + (tag || build);
-    const cache = await caches.has(wanted) ? await caches.open(wanted) : null;
-    const cached = cache && await cache.match(name);
+// A program file (named by its content) from any build's cache; the page's other files from this
+// build's.
+function programFile(name) {
+    return /^skorvane\.[0-9a-f]+\.(js|wasm)$/.test(name);
+}
+
+async function answer(request, name) {
+    let cached = null;
+    if (programFile(name)) {
+        for (const key of (await caches.keys()).filter(key => key.startsWith(prefix))) {
+            cached = cached || await (await caches.open(key)).match(name);
+        }
+    } else if (await caches.has(cacheName)) {
+        cached = await (await caches.open(cacheName)).match(name);
+    }
     return cached || fetch(request);
 }
 
@@ -80,6 +91,6 @@ self.addEventListener('fetch', event => {
     const url = new URL(event.request.url);
     const name = fileOf(url);
     if (name) {
-        event.respondWith(answer(event.request, name, url.searchParams.get('build')));
+        event.respondWith(answer(event.request, name));
     }
 });

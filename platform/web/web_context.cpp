@@ -39,9 +39,10 @@ EM_JS(void, contextCreationError, (char* reason, int size),
 constexpr int canvasDepthBits = 24;
 
 // Resolves on the count-th animation frame from now; the page shows the frame just drawn at the
-// first of them. A hidden page gets no animation frames, so becoming hidden (or being hidden
-// already) ends the wait at once: the program must still see the minimised window in its queue.
-// (clang-format would split the JavaScript arrows.)
+// first of them. A frame not called back within 250 ms is taken as come. A hidden page gets no
+// animation frames, so becoming hidden (or being hidden already) ends the wait at once: the program
+// must still see the minimised window in its queue. (clang-format would split the JavaScript
+// arrows.)
 // clang-format off
 EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
     // Counted for tests and benchmarks, which cannot see inside the program.
@@ -49,12 +50,22 @@ EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
     Module.firstPresentTime = Module.firstPresentTime || performance.now();
     for (let i = 0; i < count && !document.hidden; ++i) {
         await new Promise(resolve => {
+            let late = 0;
             const done = () => {
+                clearTimeout(late);
                 document.removeEventListener('visibilitychange', done);
                 resolve();
             };
             document.addEventListener('visibilitychange', done);
-            requestAnimationFrame(done);
+            // An animation frame that is refused (a requestAnimationFrame replaced by a script
+            // that throws) or never called back must not stop the demo for good: the wait ends
+            // a few frames late instead.
+            late = setTimeout(done, 250);
+            try {
+                requestAnimationFrame(done);
+            } catch (error) {
+                console.warn('requestAnimationFrame failed, the frame waits for a timer:', error);
+            }
         });
     }
     if (document.hidden) {

@@ -97,9 +97,8 @@ void stopWatchingKeyboardLoss() {
 void queueKey(WPARAM key, bool down) {
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = win32common::keyMessage(down, false);
     entry.virtualKey = key;
-    entry.keyData = win32common::keyData(0, down, false);
+    entry.down = down;
     layer().pageEvents.push_back(entry);
     noteKey(entry);
 }
@@ -111,13 +110,10 @@ void noteKey(const PageEvent& event) {
     }
     // The window procedure records WM_KEYDOWN and WM_KEYUP only: a key let go while Alt is held
     // (WM_SYSKEYUP) stays down for the program, as on Windows, until the keyboard is let go of.
-    if (event.message == WM_KEYDOWN) {
-        held.set(event.virtualKey);
-    } else if (event.message == WM_KEYUP) {
-        held.reset(event.virtualKey);
-    } else {
+    if (event.alt) {
         return;
     }
+    held.set(event.virtualKey, event.down);
     unsigned char shown[256];
     for (size_t key = 0; key < held.size(); ++key) {
         shown[key] = held.test(key) ? 1 : 0;

@@ -28,9 +28,10 @@ namespace webplatform {
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
     enum Kind { key, hidden, shown } kind = key;
-    UINT message = 0; // WM_KEYDOWN/WM_KEYUP/WM_SYSKEYDOWN/WM_SYSKEYUP for keys
-    WPARAM virtualKey = 0;
-    LPARAM keyData = 0;
+    WPARAM virtualKey = 0; // for keys: posted as postKeyMessage builds them
+    bool down = false;
+    bool repeat = false;
+    bool alt = false; // WM_SYSKEYDOWN/WM_SYSKEYUP
 };
 
 // The page around the canvas: the window's size as the program made it against the backing store

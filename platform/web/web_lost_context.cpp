@@ -27,7 +27,6 @@ EM_JS(void, installContextHandlers, (int reloadAfterMs), {
     const notice = () => document.getElementById('context-notice');
     handlers.lost = event => {
         event.preventDefault();
-        Module.contextLosses = (Module.contextLosses || 0) + 1;
         const shown = notice();
         if (shown) {
             shown.hidden = false;

@@ -9,8 +9,9 @@
 
 namespace {
 
-// The box stays on the page until a button is pressed; the Yes or OK button has the focus, so
-// Enter answers with it, as on Windows.
+// The box stays on the page until a person presses a button. On a page of its own the Yes or OK
+// button has the focus, so Enter answers with it, as on Windows; inside another page's frame the
+// box takes no focus (the host's keyboard stays the host's) and waits to be clicked or tapped.
 // (clang-format would split the JavaScript arrows.)
 // clang-format off
 EM_ASYNC_JS(int, showPageMessageBox, (const char* caption, const char* text, const char* reason, bool yesNo), {
@@ -39,11 +40,20 @@ EM_ASYNC_JS(int, showPageMessageBox, (const char* caption, const char* text, con
             const button = document.createElement('button');
             button.textContent = label;
             button.dataset.result = String(result);
-            button.addEventListener('click', () => resolve(result));
+            // Only a person answers: a click made by a script is not an answer.
+            button.addEventListener('click', event => event.isTrusted && resolve(result));
             box.appendChild(button);
         }
         document.body.appendChild(box);
-        box.querySelector('button').focus();
+        let topLevel = false;
+        try {
+            topLevel = window.top === window.self;
+        } catch (e) {
+            topLevel = false; // a cross-origin parent may not even be compared
+        }
+        if (topLevel) {
+            box.querySelector('button').focus();
+        }
     });
     box.remove();
     return answer;

@@ -59,9 +59,10 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* event, void* /*userD
     const bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
     PageEvent entry;
     entry.kind = PageEvent::key;
-    entry.message = win32common::keyMessage(down, event->altKey || key == VK_MENU);
     entry.virtualKey = key;
-    entry.keyData = win32common::keyData(0, down, event->repeat != 0);
+    entry.down = down;
+    entry.repeat = event->repeat != 0;
+    entry.alt = event->altKey || key == VK_MENU;
     layer().pageEvents.push_back(entry);
     webplatform::noteKey(entry);
     // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
@@ -84,12 +85,8 @@ void translate(const PageEvent& event) {
     }
     switch (event.kind) {
     case PageEvent::key:
-        layer().common.messages.posted.push_back({window,
-                                                  event.message,
-                                                  event.virtualKey,
-                                                  event.keyData,
-                                                  win32common::messageTime(),
-                                                  {}});
+        win32common::postKeyMessage(window, event.virtualKey, event.down, event.repeat, event.alt,
+                                    0);
         break;
     case PageEvent::hidden:
         if (window->visible) {

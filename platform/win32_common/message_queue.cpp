@@ -1,6 +1,7 @@
 // The posted-message queue of message_queue.h, and TranslateMessage, DefWindowProcA,
-// DispatchMessageA and PostQuitMessage, which are the same on every layer. PeekMessageA stays with
-// each layer, which turns its platform's events into messages.
+// DispatchMessageA and PostQuitMessage, which are the same on every layer. PeekMessageA is written
+// once too (window_manager.cpp); each layer only turns its platform's events into messages, in its
+// pumpPlatformEvents hook (layer_hooks.h).
 #include "platform/win32_common/message_queue.h"
 
 #include "platform/win32_common/window_manager.h"

@@ -12,6 +12,7 @@ check failed.
 
 import base64
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -150,17 +151,23 @@ def phone(build):
 # ---- high density -------------------------------------------------------------------------------
 
 def high_density(build, reference):
-    for scale in (2, 1.5):
-        with Browser(serve_dir=build) as b:
-            b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
-                   deviceScaleFactor=scale, mobile=False)
+    # A real scale first (the browser started at it: what a high-density screen reports, such as
+    # the canvas' size in device pixels, which emulation never gives), then emulated ones.
+    for scale, real in ((2, True), (2, False), (1.5, False)):
+        with Browser(serve_dir=build,
+                     extra_args=["--force-device-scale-factor=%s" % scale] if real else []) as b:
+            if not real:
+                b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
+                       deviceScaleFactor=scale, mobile=False)
             b.open(b.url("index.html"))
             b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
             wait_frames(b, 3)
             size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
+            ratio = b.evaluate("devicePixelRatio")
             left, top, width, height = canvas_rect(b)
+            scale = "%s%s" % (scale, " (real)" if real else "")
             check("scale %s: backing store is the displayed size times the ratio" % scale,
-                  size == [round(width * scale), round(height * scale)] and width == WIDTH,
+                  size == [round(width * ratio), round(height * ratio)] and width == WIDTH,
                   "backing %s, shown %sx%s" % (size, width, height))
             device = canvas_picture(b)
             picture = resample(device)
@@ -181,7 +188,7 @@ def high_density(build, reference):
                   blended <= 0.05 and green > 0 and placed,
                   "%.1f%% of %d green pixels blended; extents %s" % (
                       100 * blended, green, [(w[:3] if w else None, n[:3]) for w, n in places]))
-            if scale == 2:
+            if scale == "2":
                 # As when the window moves to another screen or the page is zoomed.
                 b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
                        deviceScaleFactor=1.25, mobile=False)
@@ -309,17 +316,37 @@ def loading(build):
         b.send("Network.emulateNetworkConditions", offline=False, latency=0,
                downloadThroughput=-1, uploadThroughput=-1)
         b.wait_for("(Module.framesPresented || 0) > 0", timeout=60)
+        order = b.evaluate("""(e => [e.find(r => /skorvane[.]\\w+[.]wasm$/.test(r.name)).startTime,
+            e.find(r => /skorvane[.]\\w+[.]js$/.test(r.name)).responseEnd])
+            (performance.getEntriesByType('resource'))""")
+        check("slow link: the .wasm is asked for before the .js has arrived", order[0] < order[1],
+              ".wasm asked at %.0f ms, .js arrived at %.0f ms" % tuple(order))
+
+
+def notice(b):
+    return b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))", timeout=20)
+
+
+# A trap when the page sets trapNow (the next glClear throws as a trap does), and the 30th
+# animation frame refused, as by a failing polyfill.
+FAULTS = """const clear = WebGLRenderingContext.prototype.clear, frame = requestAnimationFrame;
+    let calls = 0;
+    WebGLRenderingContext.prototype.clear = function (...args) {
+        if (window.trapNow) { trapNow = false; throw new WebAssembly.RuntimeError('trapped'); }
+        return clear.apply(this, args); };
+    window.requestAnimationFrame = f => { if (++calls === 30) throw new Error('polyfill');
+                                          return frame.call(window, f); };"""
 
 
 def failures(build):
     site = tempfile.mkdtemp(prefix="skorvane-device-test-")
+    js, wasm = sorted(n for n in os.listdir(build) if re.match(r"skorvane\.\w+\.(js|wasm)$", n))
     try:
-        for name in ("index.html", "skorvane.js", "skorvane.svg"):
+        for name in ("index.html", js, "skorvane.svg"):
             shutil.copy(os.path.join(build, name), site)
         with Browser(serve_dir=site) as b:
             b.open(b.url("index.html"))
-            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
-                              timeout=20)
+            text = notice(b)
             time.sleep(0.5)
             page = b.evaluate("document.body.innerText")
             count = b.evaluate("document.querySelectorAll('#ended').length")
@@ -329,10 +356,49 @@ def failures(build):
                   "Loading" not in page and b.evaluate("document.body.dataset.exitCode") ==
                   "abort", "%d notices: %r" % (count, text))
 
+            shutil.copy(os.path.join(build, wasm), site)
+            size = os.path.getsize(os.path.join(site, js))
+            b.cut[js] = size // 2
+            b.open(b.url("index.html"))
+            cut = notice(b)
+            del b.cut[js]
+            b.cut[js] = -(size // 2)
+            b.send("Page.addScriptToEvaluateOnNewDocument",
+                   source="window.skorvaneTestSettings = {stallMs: 1500};")
+            b.open(b.url("index.html"))
+            stalled = notice(b)
+            del b.cut[js]
+            with open(os.path.join(site, js), "r+b") as f:
+                f.truncate(size // 2)
+            b.open(b.url("index.html"))
+            truncated = notice(b)
+            code = b.evaluate("document.body.dataset.exitCode")
+            check(".js cut half-way says the download was interrupted, a stalled one that it "
+                  "stopped, a truncated .js that it is damaged or incomplete; exit code 'abort'",
+                  "interrupted" in cut and "missing" not in cut and "damaged or incomplete" in
+                  truncated and "stopped: nothing arrived" in stalled and code == "abort",
+                  "cut %r; truncated %r; stalled %r" % (cut, truncated, stalled))
+
+            b.open("file://" + os.path.join(site, "index.html"))
+            text = notice(b)
+            check("opened from file://: says the page must be served, and how",
+                  "./run.sh web" in text and "static file server" in text, text)
+
+            shutil.copy(os.path.join(build, js), site)
+            b.send("Page.addScriptToEvaluateOnNewDocument", source=FAULTS)
+            b.open(b.url("index.html"))
+            b.wait_for("(Module.framesPresented || 0) > 40", timeout=30)
+            going = b.evaluate("!document.getElementById('ended')")
+            b.evaluate("window.trapNow = true")
+            text = notice(b)
+            code = b.evaluate("document.body.dataset.exitCode")
+            check("a refused animation frame leaves the demo going; a trap gives the notice and "
+                  "the exit code", going and "internal error" in text and code == "abort",
+                  "going %s, notice %r, code %r" % (going, text, code))
+
             b.send("Page.addScriptToEvaluateOnNewDocument", source="delete window.WebAssembly;")
             b.open(b.url("index.html"))
-            text = b.wait_for("(e => e && e.textContent)(document.getElementById('ended'))",
-                              timeout=20)
+            text = notice(b)
             errors = [m["text"] for m in b.console_messages()
                       if m["source"] == "exception" and "WebAssembly" in m["text"]]
             check("no WebAssembly: one plain message in view, no script errors",
@@ -345,10 +411,23 @@ def failures(build):
 
 # ---- focus --------------------------------------------------------------------------------------
 
+# Sixty of the browser's animation frames, and the frames the demo presented meanwhile.
+PACE = """new Promise(done => {
+    let ticks = 0;
+    const first = Module.framesPresented;
+    const tick = () => ++ticks === 60 ? done(Module.framesPresented - first)
+                                      : requestAnimationFrame(tick);
+    requestAnimationFrame(tick);
+})"""
+
+
 def focus(build):
     with Browser(serve_dir=build) as b:
         b.open(b.url("index.html"))
         b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        presented = b.evaluate(PACE, timeout=30)
+        check("one frame presented on each of the browser's animation frames",
+              58 <= presented <= 61, "%d in 60" % presented)
         check("on load the demo has the keys without the page scrolling",
               b.evaluate("[document.activeElement.id, window.scrollY]") == ["canvas", 0])
         b.key_down("ArrowUp")
@@ -375,19 +454,29 @@ def focus(build):
             scrolled = 0
         check("with the focus outside the demo, Space scrolls the page", scrolled > 0,
               "scrollY %s" % scrolled)
+        end = "document.querySelector('.control.end')"
+        shown = b.evaluate("(e => [e.tabIndex, getComputedStyle(e).display, e.click(), "
+                           "e.getAttribute('aria-pressed')][3])(%s)" % end)
+        code = b.wait_for("document.body.dataset.exitCode", timeout=10)
+        check("End, focusable on a desktop too, activated by click(): pressed while held, "
+              "ends the demo with exit code 0", shown == "true" and code == "0",
+              "aria-pressed %r, code %r" % (shown, code))
 
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/web"
     reference_path = sys.argv[2] if len(sys.argv) > 2 else "build/default/pictures/frame.png"
-    with open(reference_path, "rb") as f:
-        reference = read_png(f.read())
+    only = sys.argv[3:]
+    reference = None
+    if not only or {"high density", "lost context"} & set(only):
+        with open(reference_path, "rb") as f:
+            reference = read_png(f.read())
     return run_sessions((("phone", lambda: phone(build)),
                          ("high density", lambda: high_density(build, reference)),
                          ("lost context", lambda: lost_context(build, reference)),
                          ("loading", lambda: loading(build)),
                          ("failures", lambda: failures(build)),
-                         ("focus", lambda: focus(build))))
+                         ("focus", lambda: focus(build))), only)
 
 
 if __name__ == "__main__":
