@@ -94,7 +94,9 @@ install_arm64_libraries() {
     [ "$(id -u)" -eq 0 ] || { say "as root: dpkg --add-architecture arm64; apt-get install ${missing[*]}"; return 1; }
     dpkg --print-foreign-architectures | grep -qx arm64 || dpkg --add-architecture arm64
     keep_third_party_sources_to_host
-    apt-get update -qq
+    # Other apt runs on the machine are waited for, not raced.
+    local wait_for_lock=(-o DPkg::Lock::Timeout=900)
+    apt-get "${wait_for_lock[@]}" update -qq
     local removals
     removals=$(apt-get -s install --no-install-recommends "${missing[@]}" | grep '^Remv' || true)
     if [ -n "$removals" ]; then
@@ -103,7 +105,8 @@ install_arm64_libraries() {
         return 1
     fi
     say "Installing ${#missing[@]} arm64 packages: ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    DEBIAN_FRONTEND=noninteractive apt-get "${wait_for_lock[@]}" install -y -qq \
+        --no-install-recommends "${missing[@]}" \
         >/dev/null
 }
 
