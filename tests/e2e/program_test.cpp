@@ -102,10 +102,11 @@ TEST_F(CapturedRun, FirstPictureEqualsTheIndependentReferenceOutsideTheCaptions)
     ASSERT_EQ(start.width, 800);
     ASSERT_EQ(start.height, 600);
     // The reference's rows run bottom first, as glReadPixels returns them.
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(start.width) * 3;
     std::vector<unsigned char> rgb;
     for (int y = start.height - 1; y >= 0; --y) {
-        const auto row = start.pixels.begin() + static_cast<std::ptrdiff_t>(y) * start.width * 3;
-        rgb.insert(rgb.end(), row, row + start.width * 3);
+        const auto row = start.pixels.begin() + y * rowBytes;
+        rgb.insert(rgb.end(), row, row + rowBytes);
     }
     const reference::Comparison result = reference::compare(reference::draw({0, 0, 0, 0}), rgb);
     ASSERT_GT(result.compared, 400000);
