@@ -5,7 +5,8 @@
 #   1. the matrix library and its unit tests, static (tests/cross_matrix): bit for bit against the
 #      expectations the x86-64, i686 and WebAssembly builds meet;
 #   2. the whole build (cmake/aarch64-linux.cmake): the program, the message box program, the test
-#      programs; the scene and render tests on an offscreen arm64 Mesa context (EGL surfaceless);
+#      programs; the scene, render and shell tests on an offscreen arm64 Mesa context (EGL
+#      surfaceless);
 #   3. the real program under Xvfb through tools/capture.sh, read by the end-to-end tests (its first
 #      picture against the independent reference among them), and its frames per second;
 #   4. the arm64 .deb (run-time dependencies from dpkg-shlibdeps on the arm64 libraries), read back
@@ -147,6 +148,7 @@ run_tests() {
 }
 timed "scene tests" run_tests scene_tests
 timed "render tests" run_tests render_tests
+timed "shell tests" run_tests shell_tests
 
 # The real program, as the end-to-end tests run it natively: the capture first, then the tests
 # that read its screenshots. (The tests that start the program themselves need an arm64 program
