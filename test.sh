@@ -110,3 +110,8 @@ tools/static_checks.sh build/default
 
 # Cross-builds the Windows programs and tests them under Wine (installs MinGW-w64 and Wine).
 tools/windows.sh
+
+# The matrix library and its tests built for 64-bit ARM and run under qemu-aarch64, bit for bit
+# against the same expectations. (tools/arm64.sh without --matrix-only builds, tests and packages
+# the whole program for arm64.)
+tools/arm64.sh --matrix-only

@@ -1,6 +1,6 @@
 # Builds 32-bit x86 Linux programs with Debian's cross compiler (g++-i686-linux-gnu), linked
 # statically and run under qemu-i386, so they run where the kernel executes no 32-bit code.
-# Only the matrix tests are built this way (tests/i686).
+# Only the matrix tests are built this way (tests/cross_matrix).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-linux-gnu-gcc)

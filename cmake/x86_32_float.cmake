@@ -2,7 +2,7 @@
 # product's rounding of each term to float; SSE2 rounds every float operation as written. (MSVC
 # uses SSE2 on x86 already; 64-bit targets always do. WebAssembly rounds every float operation as
 # written; Emscripten only calls itself x86.) Included by the top CMakeLists.txt and by the i686
-# Linux build of the matrix tests (tests/i686), so both get the same flags.
+# Linux build of the matrix tests (tests/cross_matrix), so both get the same flags.
 # SKORVANE_X86_FPMATH=387 leaves the compiler's own x87 default, as if the flags were lost, only to
 # see the matrix tests catch it.
 set(SKORVANE_X86_FPMATH sse CACHE STRING "-mfpmath of 32-bit x86 GCC builds: sse, or 387 to test")

@@ -17,7 +17,7 @@ fpmath=${2:-sse}
 ensure_packages g++-i686-linux-gnu qemu-user googletest cmake make
 
 say "i686: building the matrix tests for 32-bit x86 Linux (-mfpmath=$fpmath), running them under qemu-i386"
-cmake -S tests/i686 -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-linux.cmake" \
+cmake -S tests/cross_matrix -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-linux.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKORVANE_X86_FPMATH="$fpmath" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure

@@ -52,7 +52,14 @@ start_with_probe() {
     shift 2
     preload=$(probe_preload "$program")
     probe_count=$log.count
-    LD_PRELOAD=$preload SKORVANE_PROBE_COUNT=$probe_count "$@" >"$log" 2>&1 &
+    if [ -n "${SKORVANE_EMULATOR:-}" ]; then
+        # A program built for another processor (tools/arm64.sh) runs under the emulator named
+        # there (qemu-aarch64 -L /), which hands the probe to the program rather than loading it.
+        SKORVANE_PROBE_COUNT=$probe_count $SKORVANE_EMULATOR -E "LD_PRELOAD=$preload" "$@" \
+            >"$log" 2>&1 &
+    else
+        LD_PRELOAD=$preload SKORVANE_PROBE_COUNT=$probe_count "$@" >"$log" 2>&1 &
+    fi
     program_pid=$!
 }
 
@@ -136,7 +143,8 @@ probe_preload() {
     program=$(realpath "$1")
     probe=${SKORVANE_PROBE:-$(dirname "$program")/../tools/probe/libpresent_probe.so}
     [ -f "$probe" ] || { echo "$probe is not built" >&2; return 1; }
-    runtime=$(ldd "$program" | awk '/libasan\.so/ { print $3; exit }')
+    # (ldd knows only the host's programs.)
+    runtime=$(ldd "$program" 2>/dev/null | awk '/libasan\.so/ { print $3; exit }') || true
     echo "${runtime:+$runtime:}$(realpath "$probe")"
 }
 

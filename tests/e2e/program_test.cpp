@@ -1,6 +1,7 @@
 // The real program under Xvfb, driven as a person would: tools/capture.sh runs it, holds the arrow
 // keys and presses Escape (the e2e.capture test), and these tests read its screenshots with the
 // picture geometry of support/cube_picture.h.
+#include "render/reference_picture.h"
 #include "support/cube_picture.h"
 #include "support/xvfb.h"
 
@@ -91,6 +92,29 @@ TEST_F(CapturedRun, FirstPictureShowsTheCrossOfCubesLinesAndCaptions) {
         }
         EXPECT_GT(green, 100) << "caption line at y = " << lineY;
     }
+}
+
+// The window's first picture against the independent reference of the steady frame, as the
+// offscreen frames are held to it (render/reference_tests.cpp): whatever the processor and GL
+// path (X11 and GLX here, natively or under qemu-aarch64), the program draws that picture.
+TEST_F(CapturedRun, FirstPictureEqualsTheIndependentReferenceOutsideTheCaptions) {
+    const Image start = frame("start.ppm");
+    ASSERT_EQ(start.width, 800);
+    ASSERT_EQ(start.height, 600);
+    // The reference's rows run bottom first, as glReadPixels returns them.
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(start.width) * 3;
+    std::vector<unsigned char> rgb;
+    for (int y = start.height - 1; y >= 0; --y) {
+        const auto row = start.pixels.begin() + y * rowBytes;
+        rgb.insert(rgb.end(), row, row + rowBytes);
+    }
+    const reference::Comparison result = reference::compare(reference::draw({0, 0, 0, 0}), rgb);
+    ASSERT_GT(result.compared, 400000);
+    EXPECT_GE(result.equal, result.compared * 99 / 100)
+        << result.compared - result.equal << " of " << result.compared << " pixels differ";
+    EXPECT_EQ(result.unexplained, 0)
+        << "pixels that differ away from any edge, the first at " << result.firstX << ","
+        << result.firstY << " (from the bottom left)";
 }
 
 TEST_F(CapturedRun, HoldingUpTurnsTheWholePictureClockwiseAndReleasingStopsIt) {
