@@ -21,7 +21,11 @@ struct HWND__ : win32common::WindowRecord {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
     unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
-    int depthBits = 0;         // what the window's GL configuration was asked for at creation
+    // Shown on Wayland, where the output's scale is known only once the window is on it: WM_SIZE
+    // with the client area in device pixels is sent at the next look at the queue, after the
+    // creating code has set its viewport from the size it asked for.
+    bool sizeToSend = false;
+    int depthBits = 0; // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
 };
 
@@ -50,9 +54,18 @@ struct XErrorRecord {
 
 // What the layer found when it checked a Wayland compositor before starting SDL on it.
 struct WaylandCheck {
-    std::string display;      // the compositor's name, as WAYLAND_DISPLAY gives it
-    bool seatOffered = false; // it announced a wl_seat
-    std::string reason;       // why it cannot be used; empty when it can
+    std::string display;             // the compositor's name, as WAYLAND_DISPLAY gives it
+    bool seatOffered = false;        // it announced a wl_seat
+    bool decorationsOffered = false; // it draws frames itself (zxdg_decoration_manager_v1)
+    std::string reason;              // why it cannot be used; empty when it can
+    std::string why;                 // which display server was chosen in a Wayland session, why
+};
+
+// The display server SDL is started on.
+enum class VideoChoice {
+    x11,
+    wayland,
+    refused, // Wayland was to be used and cannot be: layer().wayland.reason says why
 };
 
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
@@ -79,6 +92,7 @@ struct LayerState {
     FT_Library freeType = nullptr;
     FcConfig* fontConfig = nullptr; // the fonts' own fontconfig configuration, once loaded
     bool missingFontReported = false;
+    double glyphScale = 1.0; // device pixels per window unit for the glyphs being compiled
 
     // Failures (their reason is the common state's).
     XErrorRecord xError;  // the latest X protocol error since clearXError()
@@ -106,12 +120,11 @@ std::string noDisplayReason();
 // The bits per pixel of the X display's default screen, or 0 when there is no X display.
 int screenDepth();
 
-// Whether SDL would pick its Wayland driver here: SDL_VIDEODRIVER names it first, or there is a
-// Wayland session and no X display.
-bool sdlWouldUseWayland();
-// Connects to the compositor SDL would use, and checks it offers a seat; when not, why is kept in
-// layer().wayland.reason.
-bool waylandUsable();
+// Native Wayland where SDL_VIDEODRIVER names it first, or, when it is not set, where a compositor
+// answers at WAYLAND_DISPLAY with a seat and the window would get a frame (with DISPLAY set;
+// without it, any compositor with a seat); X11 otherwise. The compositor is checked with a
+// connection of the layer's own; what was found, and why, is kept in layer().wayland.
+VideoChoice chooseVideoDriver();
 // Whether SDL's video driver is its X11 one: the X-only code (error handler, the watch for windows
 // destroyed by other clients, the screen's depth) runs only then.
 bool videoIsX11();
