@@ -69,6 +69,7 @@ void releaseContexts() {
         SDL_GL_MakeCurrent(nullptr, nullptr);
         state.common.currentContext = nullptr;
     }
+    state.glyphSets.clear();
     for (HGLRC__* context : state.common.contexts) {
         SDL_GL_DeleteContext(context->context);
         delete context;
@@ -130,6 +131,7 @@ bool win32common::makePlatformContextCurrent(HWND window, HGLRC context) {
 }
 
 void win32common::destroyContext(HGLRC context) {
+    forgetGlyphs(context->context);
     SDL_GL_DeleteContext(context->context);
     delete context;
 }

@@ -236,6 +236,16 @@ bool compileGlyphList(const HFONT__& font, double scale, unsigned int character,
     return rendered;
 }
 
+void setGlyphPixelStore() {
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+}
+
 void reportMissingFont() {
     if (!layer().missingFontReported) {
         layer().missingFontReported = true;
@@ -245,6 +255,41 @@ void reportMissingFont() {
 }
 
 } // namespace
+
+void rescaleGlyphs() {
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    if (sets.empty()) {
+        return;
+    }
+    const SDL_GLContext current = SDL_GL_GetCurrentContext();
+    const double scale = currentDrawScale();
+    for (GlyphSet& set : sets) {
+        if (set.context != current || set.scale == scale) {
+            continue;
+        }
+        set.scale = scale;
+        HFONT__ font = set.font;
+        resolveFont(&font);
+        if (font.face == nullptr) {
+            continue;
+        }
+        setGlyphPixelStore();
+        for (const auto& [character, list] : set.glyphs) {
+            if (glIsList(list)) { // the program may have deleted it since
+                compileGlyphList(font, scale, character, list);
+            }
+        }
+        glPopClientAttrib();
+        FT_Done_Face(font.face);
+    }
+}
+
+void forgetGlyphs(SDL_GLContext context) {
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    sets.erase(std::remove_if(sets.begin(), sets.end(),
+                              [&](const GlyphSet& set) { return set.context == context; }),
+               sets.end());
+}
 
 void releaseFonts() {
     LayerState& state = layer();
@@ -294,19 +339,28 @@ bool win32common::beginGlyphs(HFONT font) {
         reportMissingFont();
         return false;
     }
-    layer().glyphScale = currentDrawScale();
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    GlyphSet set;
+    set.font = *font;
+    set.font.face = nullptr;
+    set.font.resolved = false;
+    set.context = SDL_GL_GetCurrentContext();
+    set.scale = currentDrawScale();
+    layer().glyphSets.push_back(set);
+    setGlyphPixelStore();
     return true;
 }
 
 bool win32common::compileGlyph(HFONT font, unsigned int character, DWORD list) {
-    return compileGlyphList(*font, layer().glyphScale, character, list);
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    // A list compiled again belongs to the newest set only.
+    for (GlyphSet& earlier : sets) {
+        auto& glyphs = earlier.glyphs;
+        glyphs.erase(std::remove_if(glyphs.begin(), glyphs.end(),
+                                    [&](const auto& glyph) { return glyph.second == list; }),
+                     glyphs.end());
+    }
+    sets.back().glyphs.emplace_back(character, list);
+    return compileGlyphList(*font, sets.back().scale, character, list);
 }
 
 void win32common::endGlyphs() {

@@ -43,6 +43,16 @@ struct HFONT__ : win32common::FontRecord {
 
 namespace sdlplatform {
 
+// The glyph lists wglUseFontBitmapsA compiled for one font in one context, kept so that they can
+// be compiled again at the device size of another scale when their window moves to an output of
+// another density.
+struct GlyphSet {
+    HFONT__ font; // the request alone; its face is opened afresh
+    SDL_GLContext context = nullptr;
+    double scale = 1.0;
+    std::vector<std::pair<unsigned int, GLuint>> glyphs; // character and its list
+};
+
 // An X protocol error as the layer's handler kept it, to be formatted outside the handler.
 struct XErrorRecord {
     bool seen = false;
@@ -92,7 +102,7 @@ struct LayerState {
     FT_Library freeType = nullptr;
     FcConfig* fontConfig = nullptr; // the fonts' own fontconfig configuration, once loaded
     bool missingFontReported = false;
-    double glyphScale = 1.0; // device pixels per window unit for the glyphs being compiled
+    std::vector<GlyphSet> glyphSets; // the last is the one being compiled
 
     // Failures (their reason is the common state's).
     XErrorRecord xError;  // the latest X protocol error since clearXError()
@@ -147,6 +157,10 @@ WPARAM virtualKey(const SDL_Keysym& key);
 
 // Fonts, owned by sdl_font.cpp.
 void releaseFonts(); // every font, face and FreeType itself, and the fontconfig configuration
+// Compiles again, at the current window's scale, the glyph lists of the current context that were
+// made at another; forgets those of a context that is gone.
+void rescaleGlyphs();
+void forgetGlyphs(SDL_GLContext context);
 
 // GL contexts, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();

@@ -111,6 +111,8 @@ void pumpSdlEvents() {
             win32common::sendSize(window);
         }
     }
+    // A window moved to an output of another scale: its captions too are drawn at the new one.
+    rescaleGlyphs();
 }
 
 } // namespace
