@@ -592,6 +592,15 @@ TEST_F(WaylandRefused, CompositorWithoutASeat) {
         GTEST_SKIP() << "no headless compositor: " << headless.problem;
     }
     expectOwnMessage(headless.clientEnvironment(), "no seat");
+    // With DISPLAY set as well, X11 is the choice; a failure there says why.
+    std::vector<std::string> environment = headless.clientEnvironment();
+    environment.push_back("DISPLAY=:999");
+    expectOwnMessage(environment, "(X11 at DISPLAY, not native Wayland: the Wayland compositor");
+    const pid_t pid = spawnWith({SKORVANE_PROGRAM}, headless.clientEnvironment(),
+                                outputDir + "/fallback-stderr.txt", true);
+    EXPECT_NE(findWindow("Skorvane", 20), "") << "no window on the X display";
+    kill(pid, SIGTERM);
+    EXPECT_EQ(waitForExit(pid, 60s), 0);
 }
 
 } // namespace
