@@ -247,11 +247,14 @@ bool samePicture(const Image& a, const Image& b) {
 
 // Under LeakSanitizer, what libdecor's plugin, SDL's Wayland driver and the libraries they use
 // keep is suppressed by the function that allocated it (see the file), which needs the slow unwind
-// through their frames; the layer's own leaks on Wayland are reported.
+// through their frames (which deadlocks in llvmpipe's JIT: softpipe draws instead); the layer's own
+// leaks on Wayland are reported.
 std::vector<std::string> programEnvironment(std::vector<std::string> environment) {
     if (std::getenv("LSAN_OPTIONS") != nullptr) {
-        environment.push_back("LSAN_OPTIONS=suppressions=" SKORVANE_WAYLAND_LSAN_SUPPRESSIONS
-                              ":print_suppressions=0:fast_unwind_on_malloc=0");
+        environment.insert(environment.end(),
+                           {"LSAN_OPTIONS=suppressions=" SKORVANE_WAYLAND_LSAN_SUPPRESSIONS
+                            ":print_suppressions=0:fast_unwind_on_malloc=0:malloc_context_size=100",
+                            "GALLIUM_DRIVER=softpipe", "DRAW_USE_LLVM=0"});
     }
     return environment;
 }
