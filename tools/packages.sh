@@ -13,9 +13,10 @@ SKORVANE_CAPTURE_PACKAGES=(xvfb xdotool x11-utils imagemagick)
 # and GLM for bench/ (its frame probe also counts frames for the valgrind run), python3 for
 # tools/bench.sh. xfonts-base gives Xvfb the fonts SDL's message boxes are drawn with, so the tests
 # can see a box that is really up. weston is the Wayland compositor of the Wayland tests, nested in
-# Xvfb.
+# Xvfb; sway (on its headless backend) the one whose own commands move the window between outputs
+# of two scales and close it, and grim photographs its outputs.
 SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdotool x11-utils
-    xfonts-base imagemagick libx11-dev desktop-file-utils weston
+    xfonts-base imagemagick libx11-dev desktop-file-utils weston sway grim
     valgrind clang-tidy cppcheck libbenchmark-dev libglm-dev python3)
 
 # To build the browser page (./run.sh web): Debian's Emscripten, which brings its own clang, node

@@ -70,6 +70,7 @@ void releaseContexts() {
         SDL_GL_MakeCurrent(nullptr, nullptr);
         state.common.currentContext = nullptr;
     }
+    state.glyphSets.clear();
     for (HGLRC__* context : state.common.contexts) {
         SDL_GL_DeleteContext(context->context);
         delete context;
@@ -131,6 +132,7 @@ bool win32common::makePlatformContextCurrent(HWND window, HGLRC context) {
 }
 
 void win32common::destroyContext(HGLRC context) {
+    forgetGlyphs(context->context);
     SDL_GL_DeleteContext(context->context);
     delete context;
 }

@@ -1,8 +1,8 @@
-// Fonts: the layer's part of CreateFontA (the face looked up through fontconfig) and
-// The layer's part of CreateFontA and wglUseFontBitmapsA over FreeType, giving one glBitmap
-// display list per character code. Fonts are
-// looked up when first used, so creating and selecting them needs neither SDL nor a window. Outline
-// text (wglUseFontOutlines) is not offered.
+// Fonts: the layer's part of CreateFontA (the face looked up through fontconfig) and of
+// wglUseFontBitmapsA over FreeType, giving one glBitmap display list per character code,
+// rasterised at the device size of the window GL draws to (on a high-density Wayland output, a
+// multiple of the size asked for). Fonts are looked up when first used, so creating and selecting
+// them needs neither SDL nor a window. Outline text (wglUseFontOutlines) is not offered.
 #include "platform/sdl/sdl_internal.h"
 
 #include <fontconfig/fontconfig.h>
@@ -115,8 +115,9 @@ FT_Face openFace(const FontFile& file) {
 }
 
 // Windows reads a positive height as the cell (ascent + descent, from the OS/2 table when the
-// font has one) and a negative one as the character height (the em square).
-void setPixelHeight(FT_Face face, int height) {
+// font has one) and a negative one as the character height (the em square); `scale` device
+// pixels to the pixel of the program's units.
+void setPixelHeight(FT_Face face, int height, double scale) {
     double emPixels = -height;
     if (height >= 0) {
         const int cell = height > 0 ? height : defaultCellHeight;
@@ -128,7 +129,7 @@ void setPixelHeight(FT_Face face, int height) {
         emPixels = cellUnits > 0 ? cell * static_cast<double>(face->units_per_EM) / cellUnits
                                  : static_cast<double>(cell);
     }
-    const auto charSize = static_cast<FT_F26Dot6>(std::lround(emPixels * 64.0));
+    const auto charSize = static_cast<FT_F26Dot6>(std::lround(emPixels * scale * 64.0));
     FT_Set_Char_Size(face, 0, std::max<FT_F26Dot6>(charSize, 64), 72, 72);
 }
 
@@ -165,12 +166,41 @@ void resolveFont(HFONT__* font) {
         return;
     }
     font->embolden = file.needsEmbolden;
-    setPixelHeight(font->face, font->height);
+}
+
+// Device pixels to the window's unit where GL draws now: above 1 on a high-density Wayland output.
+double currentDrawScale() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    int width = 0;
+    int drawableWidth = 0;
+    if (window != nullptr) {
+        SDL_GetWindowSize(window, &width, nullptr);
+        SDL_GL_GetDrawableSize(window, &drawableWidth, nullptr);
+    }
+    return width > 0 && drawableWidth > 0 ? static_cast<double>(drawableWidth) / width : 1.0;
+}
+
+// The glyph's advance at the font's own size, in whole pixels as GDI gives it, or -1.
+long unscaledAdvance(const HFONT__& font, unsigned int character) {
+    setPixelHeight(font.face, font.height, 1.0);
+    if (FT_Load_Char(font.face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0) {
+        return -1;
+    }
+    if (font.embolden) {
+        FT_GlyphSlot_Embolden(font.face->glyph);
+    }
+    return (font.face->glyph->advance.x + 32) >> 6;
 }
 
 // Compiles one list that draws the glyph at the raster position and advances it. glBitmap wants
-// the rows bottom-up and packed MSB first, which FreeType's mono bitmaps are, top-down.
-bool compileGlyphList(FT_Face face, bool embolden, unsigned int character, GLuint list) {
+// the rows bottom-up and packed MSB first, which FreeType's mono bitmaps are, top-down. At a
+// scale above 1 the glyph is rasterised at the device size, and advances by its advance at the
+// font's own size times the scale, so that text keeps the places it has at scale 1.
+bool compileGlyphList(const HFONT__& font, double scale, unsigned int character, GLuint list) {
+    FT_Face face = font.face;
+    const bool embolden = font.embolden;
+    const long advanceAtOne = scale != 1.0 ? unscaledAdvance(font, character) : -1;
+    setPixelHeight(face, font.height, scale);
     std::vector<GLubyte> rows;
     GLsizei width = 0;
     GLsizei height = 0;
@@ -197,12 +227,23 @@ bool compileGlyphList(FT_Face face, bool embolden, unsigned int character, GLuin
         }
         xOrigin = static_cast<GLfloat>(-slot->bitmap_left);
         yOrigin = static_cast<GLfloat>(height - slot->bitmap_top);
-        advance = static_cast<GLfloat>((slot->advance.x + 32) >> 6);
+        advance = static_cast<GLfloat>(advanceAtOne >= 0 ? advanceAtOne * scale
+                                                         : (slot->advance.x + 32) >> 6);
     }
     glNewList(list, GL_COMPILE);
     glBitmap(width, height, xOrigin, yOrigin, advance, 0.0f, rows.empty() ? nullptr : rows.data());
     glEndList();
     return rendered;
+}
+
+void setGlyphPixelStore() {
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
 }
 
 void reportMissingFont() {
@@ -214,6 +255,41 @@ void reportMissingFont() {
 }
 
 } // namespace
+
+void rescaleGlyphs() {
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    if (sets.empty()) {
+        return;
+    }
+    const SDL_GLContext current = SDL_GL_GetCurrentContext();
+    const double scale = currentDrawScale();
+    for (GlyphSet& set : sets) {
+        if (set.context != current || set.scale == scale) {
+            continue;
+        }
+        set.scale = scale;
+        HFONT__ font = set.font;
+        resolveFont(&font);
+        if (font.face == nullptr) {
+            continue;
+        }
+        setGlyphPixelStore();
+        for (const auto& [character, list] : set.glyphs) {
+            if (glIsList(list)) { // the program may have deleted it since
+                compileGlyphList(font, scale, character, list);
+            }
+        }
+        glPopClientAttrib();
+        FT_Done_Face(font.face);
+    }
+}
+
+void forgetGlyphs(SDL_GLContext context) {
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    sets.erase(std::remove_if(sets.begin(), sets.end(),
+                              [&](const GlyphSet& set) { return set.context == context; }),
+               sets.end());
+}
 
 void releaseFonts() {
     LayerState& state = layer();
@@ -263,18 +339,28 @@ bool win32common::beginGlyphs(HFONT font) {
         reportMissingFont();
         return false;
     }
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
-    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    GlyphSet set;
+    set.font = *font;
+    set.font.face = nullptr;
+    set.font.resolved = false;
+    set.context = SDL_GL_GetCurrentContext();
+    set.scale = currentDrawScale();
+    layer().glyphSets.push_back(set);
+    setGlyphPixelStore();
     return true;
 }
 
 bool win32common::compileGlyph(HFONT font, unsigned int character, DWORD list) {
-    return compileGlyphList(font->face, font->embolden, character, list);
+    std::vector<GlyphSet>& sets = layer().glyphSets;
+    // A list compiled again belongs to the newest set only.
+    for (GlyphSet& earlier : sets) {
+        auto& glyphs = earlier.glyphs;
+        glyphs.erase(std::remove_if(glyphs.begin(), glyphs.end(),
+                                    [&](const auto& glyph) { return glyph.second == list; }),
+                     glyphs.end());
+    }
+    sets.back().glyphs.emplace_back(character, list);
+    return compileGlyphList(*font, sets.back().scale, character, list);
 }
 
 void win32common::endGlyphs() {

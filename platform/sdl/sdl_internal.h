@@ -21,7 +21,11 @@ struct HWND__ : win32common::WindowRecord {
     SDL_Window* sdlWindow = nullptr;
     Uint32 sdlId = 0;
     unsigned long xWindow = 0; // the X window behind it, to recognise events from other clients
-    int depthBits = 0;         // what the window's GL configuration was asked for at creation
+    // Shown on Wayland, where the output's scale is known only once the window is on it: WM_SIZE
+    // with the client area in device pixels is sent at the next look at the queue, after the
+    // creating code has set its viewport from the size it asked for.
+    bool sizeToSend = false;
+    int depthBits = 0; // what the window's GL configuration was asked for at creation
     int stencilBits = 0;
 };
 
@@ -39,6 +43,16 @@ struct HFONT__ : win32common::FontRecord {
 
 namespace sdlplatform {
 
+// The glyph lists wglUseFontBitmapsA compiled for one font in one context, kept so that they can
+// be compiled again at the device size of another scale when their window moves to an output of
+// another density.
+struct GlyphSet {
+    HFONT__ font; // the request alone; its face is opened afresh
+    SDL_GLContext context = nullptr;
+    double scale = 1.0;
+    std::vector<std::pair<unsigned int, GLuint>> glyphs; // character and its list
+};
+
 // An X protocol error as the layer's handler kept it, to be formatted outside the handler.
 struct XErrorRecord {
     bool seen = false;
@@ -50,9 +64,18 @@ struct XErrorRecord {
 
 // What the layer found when it checked a Wayland compositor before starting SDL on it.
 struct WaylandCheck {
-    std::string display;      // the compositor's name, as WAYLAND_DISPLAY gives it
-    bool seatOffered = false; // it announced a wl_seat
-    std::string reason;       // why it cannot be used; empty when it can
+    std::string display;             // the compositor's name, as WAYLAND_DISPLAY gives it
+    bool seatOffered = false;        // it announced a wl_seat
+    bool decorationsOffered = false; // it draws frames itself (zxdg_decoration_manager_v1)
+    std::string reason;              // why it cannot be used; empty when it can
+    std::string why;                 // which display server was chosen in a Wayland session, why
+};
+
+// The display server SDL is started on.
+enum class VideoChoice {
+    x11,
+    wayland,
+    refused, // Wayland was to be used and cannot be: layer().wayland.reason says why
 };
 
 // Everything the layer remembers between calls. shutdownLayer() releases what it holds and
@@ -79,6 +102,7 @@ struct LayerState {
     FT_Library freeType = nullptr;
     FcConfig* fontConfig = nullptr; // the fonts' own fontconfig configuration, once loaded
     bool missingFontReported = false;
+    std::vector<GlyphSet> glyphSets; // the last is the one being compiled
 
     // Failures (their reason is the common state's).
     XErrorRecord xError;  // the latest X protocol error since clearXError()
@@ -106,12 +130,11 @@ std::string noDisplayReason();
 // The bits per pixel of the X display's default screen, or 0 when there is no X display.
 int screenDepth();
 
-// Whether SDL would pick its Wayland driver here: SDL_VIDEODRIVER names it first, or there is a
-// Wayland session and no X display.
-bool sdlWouldUseWayland();
-// Connects to the compositor SDL would use, and checks it offers a seat; when not, why is kept in
-// layer().wayland.reason.
-bool waylandUsable();
+// Native Wayland where SDL_VIDEODRIVER names it first, or, when it is not set, where a compositor
+// answers at WAYLAND_DISPLAY with a seat and the window would get a frame (with DISPLAY set;
+// without it, any compositor with a seat); X11 otherwise. The compositor is checked with a
+// connection of the layer's own; what was found, and why, is kept in layer().wayland.
+VideoChoice chooseVideoDriver();
 // Whether SDL's video driver is its X11 one: the X-only code (error handler, the watch for windows
 // destroyed by other clients, the screen's depth) runs only then.
 bool videoIsX11();
@@ -134,6 +157,10 @@ WPARAM virtualKey(const SDL_Keysym& key);
 
 // Fonts, owned by sdl_font.cpp.
 void releaseFonts(); // every font, face and FreeType itself, and the fontconfig configuration
+// Compiles again, at the current window's scale, the glyph lists of the current context that were
+// made at another; forgets those of a context that is gone.
+void rescaleGlyphs();
+void forgetGlyphs(SDL_GLContext context);
 
 // GL contexts, owned by sdl_context.cpp.
 void applyRecordedSwapInterval();

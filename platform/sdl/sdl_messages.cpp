@@ -49,6 +49,7 @@ void translateWindowEvent(const SDL_WindowEvent& event) {
         }
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED: // another output, perhaps of another scale
         if (!window->minimised) {
             sendSizeIfChanged(window);
         }
@@ -102,6 +103,16 @@ void pumpSdlEvents() {
     while (SDL_PollEvent(&event)) {
         translateEvent(event);
     }
+    // By index: a window procedure may destroy windows.
+    for (size_t i = 0; i < liveWindows().size(); ++i) {
+        HWND__* window = liveWindows()[i];
+        if (window->sizeToSend && window->visible && !window->minimised) {
+            window->sizeToSend = false;
+            win32common::sendSize(window);
+        }
+    }
+    // A window moved to an output of another scale: its captions too are drawn at the new one.
+    rescaleGlyphs();
 }
 
 } // namespace

@@ -95,6 +95,10 @@ std::string sdlFailure(const char* what) {
     if (!xError.empty()) {
         reason += "; " + xError;
     }
+    // In a Wayland session, which display server this was and why.
+    if (!layer().wayland.why.empty()) {
+        reason += " (on " + layer().wayland.why + ")";
+    }
     return reason;
 }
 

@@ -28,18 +28,19 @@ bool startVideo() {
         setFailureReason(noDisplayReason());
         return false;
     }
-    const bool wayland = sdlWouldUseWayland();
-    if (wayland && !waylandUsable()) {
+    const VideoChoice choice = chooseVideoDriver();
+    if (choice == VideoChoice::refused) {
         setFailureReason(layer().wayland.reason);
         return false;
     }
+    const bool wayland = choice == VideoChoice::wayland;
     if (!wayland) {
         installXErrorHandler();
     }
-    // Without a Wayland session, SDL's attempt at one only adds libwayland's complaint about
-    // XDG_RUNTIME_DIR to stderr, ahead of the reason that matters.
-    if (!driverRequested && !isSet("WAYLAND_DISPLAY")) {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (!driverRequested) {
+        // SDL 2.26 would try X11 first wherever DISPLAY is set; without a Wayland session, its
+        // attempt at one would only add libwayland's complaint to stderr.
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland ? "wayland" : "x11");
     }
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
@@ -130,6 +131,11 @@ SDL_Window* createSdlWindow(LPCSTR title, DWORD style, int x, int y, int width, 
     }
     if (style & WS_THICKFRAME) {
         flags |= SDL_WINDOW_RESIZABLE;
+    }
+    // On Wayland the window is sized in the desktop's units and drawn at the output's own pixel
+    // density, as a per-monitor DPI-aware Win32 program's is; an X11 window has no such units.
+    if (!videoIsX11()) {
+        flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     }
     // X11 fixes the visual when the window is made, so the GL configuration is asked for here and
     // ChoosePixelFormat later answers from it; a smaller one is tried if the display refuses.
@@ -239,7 +245,8 @@ WindowRecord* win32common::recordOf(HWND window) {
 }
 
 void win32common::clientSize(HWND window, int& width, int& height) {
-    SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    // In device pixels, as GetClientRect and WM_SIZE give them to a DPI-aware program.
+    SDL_GL_GetDrawableSize(window->sdlWindow, &width, &height);
     if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) {
         width = layer().fullscreenMode.w;
         height = layer().fullscreenMode.h;
@@ -249,6 +256,7 @@ void win32common::clientSize(HWND window, int& width, int& height) {
 void win32common::showPlatformWindow(HWND window, bool shown) {
     if (shown) {
         SDL_ShowWindow(window->sdlWindow); // waits until the window is mapped
+        window->sizeToSend = !videoIsX11();
     } else {
         SDL_HideWindow(window->sdlWindow);
     }

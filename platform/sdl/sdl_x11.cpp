@@ -112,8 +112,11 @@ std::string noDisplayReason() {
     if (haveX11) {
         Display* display = XOpenDisplay(x11);
         if (display == nullptr) {
+            const std::string& why = layer().wayland.why;
             return std::string("cannot open the X display \"") + x11 +
-                   "\" named by DISPLAY: is its server running, and may this user connect to it?";
+                   "\" named by DISPLAY: is its server running, and may this user connect to "
+                   "it?" +
+                   (why.empty() ? "" : " (" + why + ")");
         }
         XCloseDisplay(display);
     }

@@ -11,7 +11,7 @@ namespace reference {
 
 namespace {
 
-constexpr int width = 800, height = 600;
+constexpr int baseWidth = 800, baseHeight = 600; // at scale 1; the aspect at every scale
 constexpr double pi = 3.14159265358979323846;
 
 // How far from a boundary a pixel centre may lie and still come out either way: faces have
@@ -85,7 +85,7 @@ Matrix rotationZ(double radians) {
 
 Matrix perspective() {
     const double f = 1 / std::tan(fieldOfViewDegrees / 2 * pi / 180);
-    const double aspect = double(width) / height, n = nearPlane, fa = farPlane;
+    const double aspect = double(baseWidth) / baseHeight, n = nearPlane, fa = farPlane;
     return {{{f / aspect, 0, 0, 0},
              {0, f, 0, 0},
              {0, 0, (fa + n) / (n - fa), 2 * fa * n / (n - fa)},
@@ -96,7 +96,12 @@ struct Window {
     double x, y, z; // pixels from the bottom left, depth 0..1
 };
 
-Window toWindow(const Matrix& m, const double p[3]) {
+struct Size {
+    int width, height;
+};
+
+Window toWindow(const Matrix& m, const double p[3], Size size) {
+    const int width = size.width, height = size.height;
     double clip[4];
     for (int r = 0; r < 4; ++r) {
         clip[r] = m[r][0] * p[0] + m[r][1] * p[1] + m[r][2] * p[2] + m[r][3];
@@ -107,8 +112,9 @@ Window toWindow(const Matrix& m, const double p[3]) {
 
 class Raster {
   public:
-    Raster()
-        : colour(size_t(width) * height, {clearGrey, clearGrey, clearGrey}),
+    explicit Raster(Size size)
+        : width(size.width), height(size.height),
+          colour(size_t(width) * height, {clearGrey, clearGrey, clearGrey}),
           depth(colour.size(), 1.0), depthSlope(colour.size(), 0.0),
           nearestSlack(colour.size(), std::numeric_limits<double>::infinity()) {}
 
@@ -218,6 +224,10 @@ class Raster {
         }
     }
 
+  public:
+    const int width, height;
+
+  private:
     std::vector<Colour> colour;
     std::vector<double> depth;
     std::vector<double> depthSlope;   // of the surface that set the depth, per pixel
@@ -234,7 +244,7 @@ void drawNode(Raster& raster, const Matrix& parent, double x, double y, int leve
     for (const Face& face : cubeFaces) {
         Window corners[4];
         for (int i = 0; i < 4; ++i) {
-            corners[i] = toWindow(frame, face.corners[i]);
+            corners[i] = toWindow(frame, face.corners[i], {raster.width, raster.height});
         }
         raster.quad(corners, face.colour);
     }
@@ -244,7 +254,8 @@ void drawNode(Raster& raster, const Matrix& parent, double x, double y, int leve
     const double centre[3] = {0, 0, 0};
     for (const auto& d : childDirections) {
         const double child[3] = {d[0] * childOffsets[level], d[1] * childOffsets[level], 0};
-        raster.line(toWindow(frame, centre), toWindow(frame, child));
+        raster.line(toWindow(frame, centre, {raster.width, raster.height}),
+                    toWindow(frame, child, {raster.width, raster.height}));
     }
     for (const auto& d : childDirections) {
         drawNode(raster, frame, d[0] * childOffsets[level], d[1] * childOffsets[level], level + 1,
@@ -253,18 +264,20 @@ void drawNode(Raster& raster, const Matrix& parent, double x, double y, int leve
 }
 
 // The three caption lines, as boxes around their raster positions (eye x -1.6, y -1.2, -1.0,
-// -0.8 at distance 3) wide enough for their characters of a 20-pixel monospaced face.
-void coverCaptions(Picture& picture) {
+// -0.8 at distance 3) wide enough for their characters of a 20-pixel monospaced face, `scale`
+// times as large at a scale above 1.
+void coverCaptions(Picture& picture, int scale) {
+    const int width = picture.width, height = picture.height;
     const double eye[3][2] = {{-1.6, -1.2}, {-1.6, -1.0}, {-1.6, -0.8}};
     const int characters[3] = {47, 62, 21};
     const Matrix projection = perspective();
     for (int line = 0; line < 3; ++line) {
         const double at[3] = {eye[line][0], eye[line][1], -3};
-        const Window raster = toWindow(projection, at);
-        const int left = std::max(0, int(raster.x) - 4);
-        const int right = std::min(width, int(raster.x) + 13 * characters[line] + 8);
-        const int bottom = std::max(0, int(raster.y) - 8);
-        const int top = std::min(height, int(raster.y) + 22);
+        const Window raster = toWindow(projection, at, {width, height});
+        const int left = std::max(0, int(raster.x) - 4 * scale);
+        const int right = std::min(width, int(raster.x) + (13 * characters[line] + 8) * scale);
+        const int bottom = std::max(0, int(raster.y) - 8 * scale);
+        const int top = std::min(height, int(raster.y) + 22 * scale);
         for (int y = bottom; y < top; ++y) {
             for (int x = left; x < right; ++x) {
                 picture.promises[size_t(y) * width + x] = caption;
@@ -275,12 +288,12 @@ void coverCaptions(Picture& picture) {
 
 } // namespace
 
-Picture draw(const Spins& spins) {
-    Raster raster;
+Picture draw(const Spins& spins, int scale) {
+    Raster raster({baseWidth * scale, baseHeight * scale});
     const double clockwise[4] = {spins.root, spins.levelOne, spins.levelTwo, spins.levelThree};
     drawNode(raster, product(perspective(), translation(0, 0, -distance)), 0, 0, 0, clockwise);
     Picture picture = raster.finish();
-    coverCaptions(picture);
+    coverCaptions(picture, scale);
     return picture;
 }
 

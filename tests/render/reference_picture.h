@@ -27,8 +27,10 @@ struct Picture {
     std::vector<unsigned char> promises; // one Promise per pixel, same order
 };
 
-// The steady 800 x 600 frame (the scene 43 units away) with the given spins.
-Picture draw(const Spins& spins);
+// The steady 800 x 600 frame (the scene 43 units away) with the given spins; at a scale above 1,
+// the same frame drawn at that many device pixels to each of its pixels (1600 x 1200 at 2), lines
+// still 2 pixels wide as GL draws them.
+Picture draw(const Spins& spins, int scale = 1);
 
 struct Comparison {
     long compared = 0;            // pixels outside the captions

@@ -37,8 +37,8 @@ void Xvfb::SetUp() {
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0) << "pipe failed";
     fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
-    const std::string screen = std::to_string(screenWidth) + "x" + std::to_string(screenHeight) +
-                               "x" + std::to_string(depth);
+    const std::string screen =
+        std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     server = fork();
     ASSERT_GE(server, 0) << "fork failed";
     if (server == 0) {

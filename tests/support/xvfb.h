@@ -16,13 +16,14 @@ class Xvfb : public ::testing::Environment {
     static constexpr int screenWidth = 1280;
     static constexpr int screenHeight = 1024;
 
-    explicit Xvfb(int bitsPerPixel = 24) : depth(bitsPerPixel) {}
+    explicit Xvfb(int bitsPerPixel = 24, int width = screenWidth, int height = screenHeight)
+        : depth(bitsPerPixel), width(width), height(height) {}
 
     void SetUp() override;
     void TearDown() override;
 
   private:
-    int depth;
+    int depth, width, height;
     pid_t server = -1;
     std::string previousDisplay;
     bool hadDisplay = false;
