@@ -9,7 +9,9 @@
 # commit and rebuilds what changed. Delete the folder (nothing is mounted in it after a run) to
 # start from a fresh root.
 #
-# Usage: tools/debian13.sh   (as root; SKORVANE_DEBIAN13_ROOT chooses another folder)
+# Usage: tools/debian13.sh               (as root; SKORVANE_DEBIAN13_ROOT chooses another folder)
+#        tools/debian13.sh COMMAND...    runs COMMAND in the root's clone as the last run left it,
+#                                        e.g. bash, or tools/valgrind_check.sh build/default/shell/skorvane
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/packages.sh
@@ -65,6 +67,16 @@ mount_in /dev/pts --bind /dev/pts
 mount_in /dev/shm -t tmpfs -o mode=1777 tmpfs
 mount_in /tmp -t tmpfs -o mode=1777 tmpfs
 
+run_in_root() {
+    chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        /bin/bash -c 'cd /root/skorvane && exec "$@"' bash "$@"
+}
+if [ $# -gt 0 ]; then
+    run_in_root "$@"
+    exit
+fi
+
 # The current commit, as a clone would have it; the build folders of the last run stay.
 commit=$(git rev-parse HEAD)
 clone=$root/root/skorvane
@@ -78,7 +90,5 @@ git -C "$clone" clean -q -f -d -x -e /build/
 
 say "Debian 13: ./test.sh --web in the root, on commit ${commit:0:12}"
 started=$SECONDS
-chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /root/skorvane && ./test.sh --web'
+run_in_root ./test.sh --web
 say "Debian 13: passed (the root ready in $started s, ./test.sh --web in $((SECONDS - started)) s)"
