@@ -9,6 +9,7 @@
 #include <emscripten/html5.h>
 
 #include <bitset>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ namespace webplatform {
 
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
-    enum Kind { key, hidden, shown } kind = key;
+    enum Kind : std::uint8_t { key, hidden, shown } kind = key;
     UINT message = 0; // WM_KEYDOWN/WM_KEYUP/WM_SYSKEYDOWN/WM_SYSKEYUP for keys
     WPARAM virtualKey = 0;
     LPARAM keyData = 0;
