@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, builds the default preset and runs every test.
 # ./test.sh --quick stops after the default preset's ctest run: the edit-build-test loop, about a
-# minute once everything is installed and built. CI runs the whole of it.
+# minute once everything is installed and built. ./test.sh --web runs the same, then builds the
+# browser page and tests it in headless Chromium, and stops (tools/debian13.sh runs it on Debian 13).
+# CI runs the whole of it.
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/packages.sh
 
 quick=no
+web_only=no
 case "${1:-}" in
 "") ;;
 --quick) quick=yes ;;
+--web) web_only=yes ;;
 *)
-    echo "usage: $0 [--quick]" >&2
+    echo "usage: $0 [--quick | --web]" >&2
     exit 2
     ;;
 esac
@@ -25,6 +29,40 @@ if [ "${CI:-}" = "true" ]; then
     werror=ON
 fi
 
+# The browser page: the GL subset's own checks, then the page itself in headless Chromium against
+# the native steady frame the render tests saved and against the independent reference pictures;
+# and ./run.sh web leaving its screenshot.
+web_tests() {
+    say "Building the web page (preset web) and testing it in headless Chromium"
+    ensure_packages "${SKORVANE_WEB_PACKAGES[@]}" "${SKORVANE_WEB_TEST_PACKAGES[@]}"
+    cmake --preset web >/dev/null
+    cmake --build --preset web -j"$(nproc)"
+    cmake -S tests/web -B build/gl-check \
+        -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake >/dev/null
+    cmake --build build/gl-check -j"$(nproc)"
+    ctest --test-dir build/gl-check --output-on-failure
+    /usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png \
+        build/default/tests/reference_picture
+    /usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
+    /usr/bin/python3 -m tests.web.screen_test build/web build/default/pictures/frame.png
+    rm -f build/capture/web.png
+    env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
+    run_web=$!
+    served=no
+    for _ in $(seq 600); do
+        kill -0 "$run_web" 2>/dev/null || break
+        if [ -s build/capture/web.png ] && /usr/bin/python3 -c "import urllib.request as u; \
+                u.urlopen('http://127.0.0.1:8000/skorvane.wasm', timeout=5)" 2>/dev/null; then
+            served=yes
+            break
+        fi
+        sleep 0.5
+    done
+    kill "$run_web" 2>/dev/null || true
+    wait "$run_web" 2>/dev/null || true
+    [ "$served" = yes ] || { cat build/run-web.log; say "./run.sh web left no screenshot or served nothing"; exit 1; }
+}
+
 say "Configuring (preset default, warnings as errors: $werror)"
 cmake --preset default -DSKORVANE_WARNINGS_AS_ERRORS="$werror" >/dev/null
 
@@ -33,6 +71,11 @@ cmake --build --preset default -j"$(nproc)"
 
 say "Running the tests"
 ctest --preset default -j"$(nproc)"
+if [ "$web_only" = yes ]; then
+    web_tests
+    say "Web run done: the default preset's tests and the page's passed"
+    exit 0
+fi
 if [ "$quick" = yes ]; then
     say "Quick run done: the default preset's tests passed (./test.sh without --quick runs the rest)"
     exit 0
@@ -52,37 +95,8 @@ for picture in build/capture/start.png build/capture/spinning.gif; do
     [ -s "$picture" ] || { say "./run.sh left no $picture"; exit 1; }
 done
 
-# The browser page: the GL subset's own checks, then the page itself in headless Chromium against
-# the native steady frame the render tests saved and against the independent reference pictures;
-# and ./run.sh web leaving its screenshot.
-say "Building the web page (preset web) and testing it in headless Chromium"
-ensure_packages "${SKORVANE_WEB_PACKAGES[@]}" "${SKORVANE_WEB_TEST_PACKAGES[@]}"
-cmake --preset web >/dev/null
-cmake --build --preset web -j"$(nproc)"
-cmake -S tests/web -B build/gl-check \
-    -DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake >/dev/null
-cmake --build build/gl-check -j"$(nproc)"
-ctest --test-dir build/gl-check --output-on-failure
-/usr/bin/python3 -m tests.web.page_test build/web build/default/pictures/frame.png \
-    build/default/tests/reference_picture
-/usr/bin/python3 -m tests.web.device_test build/web build/default/pictures/frame.png
-/usr/bin/python3 -m tests.web.screen_test build/web build/default/pictures/frame.png
-rm -f build/capture/web.png
-env -u DISPLAY -u WAYLAND_DISPLAY ./run.sh web > build/run-web.log 2>&1 &
-run_web=$!
-served=no
-for _ in $(seq 600); do
-    kill -0 "$run_web" 2>/dev/null || break
-    if [ -s build/capture/web.png ] && /usr/bin/python3 -c "import urllib.request as u; \
-            u.urlopen('http://127.0.0.1:8000/skorvane.wasm', timeout=5)" 2>/dev/null; then
-        served=yes
-        break
-    fi
-    sleep 0.5
-done
-kill "$run_web" 2>/dev/null || true
-wait "$run_web" 2>/dev/null || true
-[ "$served" = yes ] || { cat build/run-web.log; say "./run.sh web left no screenshot or served nothing"; exit 1; }
+# Before the static checks, which read the browser layer through build/web.
+web_tests
 
 # The whole suite again with AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer,
 # including the fault sweep (FaultSweep.*), where every platform call of a session fails once in
@@ -115,3 +129,8 @@ tools/windows.sh
 # against the same expectations. (tools/arm64.sh without --matrix-only builds, tests and packages
 # the whole program for arm64.)
 tools/arm64.sh --matrix-only
+
+# Debian 13 (trixie) as a new user there has it: ./test.sh --web on a clone of this commit in a
+# minimal Debian 13 root (Emscripten 3.1.69, GCC 14, Mesa 25), so a change that only breaks there
+# is seen here too.
+tools/debian13.sh

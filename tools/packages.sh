@@ -26,6 +26,10 @@ SKORVANE_WEB_PACKAGES=(cmake make emscripten python3)
 # caption face the native build uses.
 SKORVANE_WEB_TEST_PACKAGES=(chromium python3-websocket fonts-liberation2)
 
+# To run the two commands on Debian 13 as well (tools/debian13.sh): a minimal Debian 13 root made
+# with debootstrap, and git to put the current commit in it.
+SKORVANE_DEBIAN13_PACKAGES=(debootstrap git)
+
 say() { printf '==> %s\n' "$*"; }
 
 missing_packages() {

@@ -118,10 +118,11 @@ HGLRC win32common::createPlatformContext(HWND window) {
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE previous = emscripten_webgl_get_current_context();
     makeCurrent(context);
     const int depthBits = static_cast<int>(emscripten_webgl_get_parameter_d(GL_DEPTH_BITS));
-    bool attached = false;
-    if (depthBits < window->pixelFormat.depthBits) {
+    const bool deepEnough = depthBits >= window->pixelFormat.depthBits;
+    const bool attached = deepEnough && webGlAttach();
+    if (!deepEnough) {
         setFailureReason("WebGL gave a depth buffer of " + std::to_string(depthBits) + " bits");
-    } else if (!(attached = webGlAttach())) {
+    } else if (!attached) {
         setFailureReason(std::string("WebGL could not be set up: ") + webGlFailure());
     }
     if (!attached) {

@@ -9,6 +9,7 @@
 #include <emscripten/html5.h>
 
 #include <bitset>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ namespace webplatform {
 
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
-    enum Kind { key, hidden, shown } kind = key;
+    enum Kind : std::uint8_t { key, hidden, shown } kind = key;
     WPARAM virtualKey = 0; // for keys: posted as postKeyMessage builds them
     bool down = false;
     bool repeat = false;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace webgl {
@@ -21,7 +22,7 @@ namespace {
 constexpr int atlasWidth = 1024; // room for the captions' glyphs at device scale 3
 constexpr int atlasHeight = 1024;
 
-enum Attribute : GLuint { positionAttribute, colourAttribute, bitmapAttribute };
+enum Attribute : std::uint8_t { positionAttribute, colourAttribute, bitmapAttribute };
 
 const char* const vertexSource = R"(
 attribute vec4 position;

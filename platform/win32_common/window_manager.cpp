@@ -197,8 +197,9 @@ void sendMinimised(HWND window) {
     record.minimised = true;
     record.clientWidth = 0;
     record.clientHeight = 0;
-    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0))) {
-        sendMessage(window, WM_SIZE, SIZE_MINIMIZED, 0);
+    const HWND stillLive = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 1), 0);
+    if (stillLive != nullptr) {
+        sendMessage(stillLive, WM_SIZE, SIZE_MINIMIZED, 0);
     }
 }
 
@@ -208,8 +209,9 @@ void sendRestored(HWND window) {
         return;
     }
     record.minimised = false;
-    if ((window = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
-        sendSizeIfChanged(window);
+    const HWND stillLive = sendMessage(window, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
+    if (stillLive != nullptr) {
+        sendSizeIfChanged(stillLive);
     }
 }
 
@@ -352,12 +354,20 @@ BOOL WINAPI ShowWindow(HWND window, int showCommand) {
     }
     const bool wasVisible = recordOf(live)->visible;
     const bool show = showCommand != SW_HIDE;
-    if (wasVisible == show || !(live = sendMessage(live, WM_SHOWWINDOW, show ? TRUE : FALSE, 0))) {
+    if (wasVisible == show) {
+        return wasVisible ? TRUE : FALSE;
+    }
+    live = sendMessage(live, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    if (live == nullptr) {
         return wasVisible ? TRUE : FALSE;
     }
     showPlatformWindow(live, show);
     recordOf(live)->visible = show;
-    if (show && (live = sendMessage(live, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0))) {
+    if (!show) {
+        return wasVisible ? TRUE : FALSE;
+    }
+    live = sendMessage(live, WM_ACTIVATE, MAKELONG(WA_ACTIVE, 0), 0);
+    if (live != nullptr) {
         sendSizeIfChanged(live); // a full-screen window takes the mode's size when shown
     }
     return wasVisible ? TRUE : FALSE;

@@ -3,14 +3,18 @@
 // raster position validity and glBitmap, per-face colour, 2-pixel lines, GL_LEQUAL. Draws on its
 // own 64 × 64 WebGL canvas and reads pixels back; a 1-pixel bitmap at the raster position is the
 // probe for where the matrices put a point. Reports in document.body.dataset: glCheck "pass" or
-// "fail", glResults a JSON list of {name, ok, detail}. Run by gl_subset_test.py.
+// "fail", glResults a JSON list of {name, ok, detail}; the last entry is the stack the checks used
+// (the deepest point below main's frame) against -sSTACK_SIZE, which must hold it twice. Run by
+// gl_subset_test.py.
 #include "platform/webgl/webgl.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
+#include <emscripten/stack.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -333,7 +337,37 @@ void drawing() {
 
 } // namespace
 
+// The free stack below main's frame is filled with a pattern first; the lowest word that no
+// longer holds it afterwards is as deep as the checks went. The lowest 16 bytes are left alone:
+// Emscripten keeps its overflow cookie there.
+constexpr std::uint32_t stackPaint = 0x5ca1ab1e;
+constexpr std::uintptr_t stackCookie = 16;
+
+void paintStack() {
+    auto* word =
+        reinterpret_cast<volatile std::uint32_t*>(emscripten_stack_get_end() + stackCookie);
+    auto* const below =
+        reinterpret_cast<volatile std::uint32_t*>(emscripten_stack_get_current() - 256);
+    for (; word < below; ++word) {
+        *word = stackPaint;
+    }
+}
+
+void checkStackUse() {
+    const auto* word =
+        reinterpret_cast<const volatile std::uint32_t*>(emscripten_stack_get_end() + stackCookie);
+    while (*word == stackPaint) {
+        ++word;
+    }
+    const std::uintptr_t used =
+        emscripten_stack_get_base() - reinterpret_cast<std::uintptr_t>(word);
+    const std::uintptr_t stackSize = emscripten_stack_get_base() - emscripten_stack_get_end();
+    check("stack: the deepest point at most half of -sSTACK_SIZE", used * 2 <= stackSize,
+          std::to_string(used) + " bytes used of " + std::to_string(stackSize));
+}
+
 int main() {
+    paintStack();
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.depth = EM_TRUE;
@@ -352,6 +386,7 @@ int main() {
         rasterPosition();
         drawing();
     }
+    checkStackUse();
     results += "]";
     report(results.c_str(), failures);
     return 0;
