@@ -108,12 +108,14 @@ def first_frame(build, before):
             shutil.copytree(source, os.path.join(site, name),
                             ignore=shutil.ignore_patterns("CMakeFiles", "platform", "render",
                                                           "scene", "shell", "*.cmake"))
-        phone, slow, second = {}, {}, {}
+        phone, after_byte, slow, second = {}, {}, {}, {}
         with Browser(serve_dir=site, timeout=180) as b:
             b.send("Network.enable")
             for _ in range(5):
                 for name, _ in builds:
-                    phone.setdefault(name, []).append(visit(b, name, PHONE, 4)[0])
+                    first, last_byte = visit(b, name, PHONE, 4)
+                    phone.setdefault(name, []).append(first)
+                    after_byte.setdefault(name, []).append(first - last_byte)
             for name, _ in builds:
                 first, last_byte = visit(b, name, SLOW, 1)
                 slow[name] = (first, last_byte)
@@ -127,6 +129,9 @@ def first_frame(build, before):
     print("| first frame, phone, median of 5 (ms) | " + " | ".join(
         "%.0f (%s)" % (statistics.median(phone[n]), ", ".join("%.0f" % t for t in phone[n]))
         for n, _ in builds) + " |")
+    print("| the same, after the program's last byte (ms) | " + " | ".join(
+        "%.0f (%s)" % (statistics.median(after_byte[n]),
+                       ", ".join("%.0f" % t for t in after_byte[n])) for n, _ in builds) + " |")
     print("| slow link: first frame / last program byte / after it (ms) | " + " | ".join(
         "%.0f / %.0f / %.0f" % (slow[n][0], slow[n][1], slow[n][0] - slow[n][1])
         for n, _ in builds) + " |")

@@ -24,7 +24,7 @@ SKORVANE_TEST_PACKAGES=(libegl-dev libegl-mesa0 googletest libgtest-dev xvfb xdo
 SKORVANE_WEB_PACKAGES=(cmake make emscripten python3)
 # To look at and test the page: headless Chromium driven over the DevTools protocol, and the
 # caption face the native build uses.
-SKORVANE_WEB_TEST_PACKAGES=(chromium python3-websocket fonts-liberation2)
+SKORVANE_WEB_TEST_PACKAGES=(chromium python3-websocket fonts-liberation2 python3-pil)
 
 # To run the two commands on Debian 13 as well (tools/debian13.sh): a minimal Debian 13 root made
 # with debootstrap, and git to put the current commit in it.

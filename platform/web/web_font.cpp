@@ -1,11 +1,12 @@
 // Fonts: the layer's part of CreateFontA and wglUseFontBitmapsA over the browser's own text
 // drawing (Canvas 2D), as GDI draws them on Windows: each glyph is drawn into a small canvas, its
-// coverage cut at half into a one-bit image, and compiled into a display list that draws it as
-// glBitmap does, with the font's advance. The list draws it again at the size the canvas' device
-// pixels call for (webgl.h, webGlGlyph), so captions stay sharp on high-density screens and keep
-// their places. The face is the one asked for, then Liberation Mono (the face "Courier New"
-// resolves to on Linux, with the same metrics), then the browser's monospace. Outline text is not
-// offered.
+// coverage cut at half into a one-bit image, and drawn as glBitmap draws, with the font's advance.
+// wglUseFontBitmapsA only measures the advances (at the font's size, one font set-up for all of
+// them); a glyph is drawn when its list is first drawn, at the size the canvas' device pixels call
+// for (webgl.h, webGlGlyph), so captions stay sharp on high-density screens, keep their places, and
+// no glyph work stands before the first frame. The face is the one asked for, then Liberation Mono
+// (the face "Courier New" resolves to on Linux, with the same metrics), then the browser's
+// monospace. Outline text is not offered.
 #include "platform/web/web_internal.h"
 
 #include "platform/webgl/webgl.h"
@@ -33,41 +34,51 @@ int scaledWidth(float scale) {
     return std::max(1, static_cast<int>(std::lround(glyphWidth * scale)));
 }
 
+// The page's one canvas for drawing glyphs, at least `box` pixels square, or null when the page
+// cannot draw text at all.
+EM_JS(bool, glyphCanvasReady, (int box), {
+    if (!Module.glyphContext || Module.glyphContext.canvas.width < box) {
+        const canvas = document.createElement('canvas');
+        canvas.width = box;
+        canvas.height = box;
+        Module.glyphContext = canvas.getContext('2d', {willReadFrequently : true});
+    }
+    return !!Module.glyphContext;
+});
+
+// The size (CSS pixels) at which the face draws `height`: a positive height is the cell (ascent +
+// descent), as Windows reads it; a negative one the em size. Needs glyphCanvasReady.
+EM_JS(double, glyphFaceSize, (const char* style, const char* families, int height), {
+    if (height < 0) {
+        return -height;
+    }
+    const context = Module.glyphContext;
+    context.font = UTF8ToString(style) + '100px ' + UTF8ToString(families);
+    const probe = context.measureText('M');
+    return (height > 0 ? height : 16) * 100 /
+           (probe.fontBoundingBoxAscent + probe.fontBoundingBoxDescent);
+});
+
+// The advance (window pixels, rounded) of `code`, a Unicode code point, at `size`. Needs
+// glyphCanvasReady. Setting the font the context already has is free, so the advances of a whole
+// font cost one font set-up.
+EM_JS(int, glyphAdvance, (int code, const char* style, const char* families, double size), {
+    const context = Module.glyphContext;
+    context.font = UTF8ToString(style) + size + 'px ' + UTF8ToString(families);
+    return Math.round(context.measureText(String.fromCodePoint(code)).width);
+});
+
 // Fills `rows` (box rows of rowBytes, bottom row first, most significant bit leftmost) and
-// `metrics` (width, height, x origin, y origin, advance) with the glyph of `code`, a Unicode code
-// point, drawn `scale` times the font's size (box, width and rowBytes from the functions above).
-// The advance is always the one at scale 1, so that text keeps its places at any scale. A
-// positive height is the cell (ascent + descent), as Windows reads it; a negative one the em size.
-// Returns false when the page cannot draw text at all.
-EM_JS(bool, rasteriseGlyph,
-      (int code, const char* faceName, int weight, bool italic, int height, double scale, int box,
+// `metrics` (width, height, x origin, y origin) with the glyph of `code` drawn at `size` times
+// `scale` (box, width and rowBytes from the functions above). Needs glyphCanvasReady(box).
+EM_JS(void, rasteriseGlyph,
+      (int code, const char* style, const char* families, double size, double scale, int box,
        int maxWidth, int rowBytes, unsigned char* rows, int* metrics),
       {
-          if (!Module.glyphContext || Module.glyphContext.canvas.width < box) {
-              const canvas = document.createElement('canvas');
-              canvas.width = box;
-              canvas.height = box;
-              Module.glyphContext = canvas.getContext('2d', {willReadFrequently : true});
-          }
           const context = Module.glyphContext;
-          if (!context) {
-              return false;
-          }
-          const quote = String.fromCharCode(34);
-          const face = UTF8ToString(faceName).split(quote).join(String());
-          const families = (face ? quote + face + quote + ', ' : String()) + quote +
-                           'Liberation Mono' + quote + ', monospace';
-          const style = (italic ? 'italic ' : String()) + (weight >= 600 ? 'bold ' : String());
-          context.font = style + '100px ' + families;
-          const probe = context.measureText('M');
-          const cell = probe.fontBoundingBoxAscent + probe.fontBoundingBoxDescent;
-          const em = height < 0 ? -height : (height > 0 ? height : 16) * 100 / cell;
           const text = String.fromCodePoint(code);
-          context.font = style + em + 'px ' + families;
-          const advance = Math.round(context.measureText(text).width);
-          if (scale != 1) {
-              context.font = style + em * scale + 'px ' + families;
-          }
+          context.font = UTF8ToString(style) + (scale != 1 ? size * scale : size) + 'px ' +
+                         UTF8ToString(families);
           const measured = context.measureText(text);
           const originX = Math.round(8 * scale);
           const baseline = originX + Math.ceil(measured.fontBoundingBoxAscent);
@@ -75,11 +86,14 @@ EM_JS(bool, rasteriseGlyph,
           context.fillStyle = '#000';
           context.textBaseline = 'alphabetic';
           context.fillText(text, originX, baseline);
-          const pixels = context.getImageData(0, 0, box, box).data;
+          // One word a pixel, alpha in the top byte (the browser's byte order is little-endian
+          // wherever WebAssembly runs).
+          const pixels = new Uint32Array(context.getImageData(0, 0, box, box).data.buffer);
+          const covered = 128 << 24 >>> 0;
           let left = box, right = -1, top = box, bottom = -1;
           for (let y = 0; y < box; ++y) {
               for (let x = 0; x < box; ++x) {
-                  if (pixels[(y * box + x) * 4 + 3] >= 128) {
+                  if (pixels[y * box + x] >= covered) {
                       left = Math.min(left, x);
                       right = Math.max(right, x);
                       top = Math.min(top, y);
@@ -93,7 +107,7 @@ EM_JS(bool, rasteriseGlyph,
           for (let row = 0; row < rowsHigh; ++row) {
               const y = bottom - row; // bottom row first
               for (let x = 0; x < width; ++x) {
-                  if (pixels[(y * box + left + x) * 4 + 3] >= 128) {
+                  if (pixels[y * box + left + x] >= covered) {
                       HEAPU8[rows + row * rowBytes + (x >> 3)] |= 0x80 >> (x & 7);
                   }
               }
@@ -102,40 +116,34 @@ EM_JS(bool, rasteriseGlyph,
           HEAP32[(metrics >> 2) + 1] = rowsHigh;
           HEAP32[(metrics >> 2) + 2] = width > 0 ? originX - left : 0;
           HEAP32[(metrics >> 2) + 3] = rowsHigh > 0 ? bottom + 1 - baseline : 0;
-          HEAP32[(metrics >> 2) + 4] = advance;
-          return true;
       });
 
-// What a glyph is drawn from: the font's request and the character.
-struct GlyphRequest {
-    int code;
-    std::string faceName;
-    int weight;
-    bool italic;
-    int height;
-};
+// The face a font asks for, then Liberation Mono, then the browser's monospace, in CSS.
+std::string familiesFor(const std::string& faceName) {
+    std::string face = faceName;
+    face.erase(std::remove(face.begin(), face.end(), '"'), face.end());
+    return (face.empty() ? std::string() : "\"" + face + "\", ") + "\"Liberation Mono\", monospace";
+}
 
-// The glyph's image at a scale into `image`, its advance (window pixels) into `advance`.
-bool rasterise(const GlyphRequest& request, float scale, WebGlGlyphImage& image, int& advance) {
+// The glyph of `code` at a device scale into `image`; an empty image when text cannot be drawn.
+void rasterise(const webplatform::GlyphFace& face, int code, float scale, WebGlGlyphImage& image) {
     const int box = scaledBox(scale);
     const int maxWidth = scaledWidth(scale);
     const int rowBytes = (maxWidth + 7) / 8;
-    std::vector<unsigned char> rows(static_cast<size_t>(box * rowBytes));
-    int metrics[5] = {0, 0, 0, 0, 0};
-    const bool drawn =
-        rasteriseGlyph(request.code, request.faceName.c_str(), request.weight, request.italic,
-                       request.height, scale, box, maxWidth, rowBytes, rows.data(), metrics);
-    if (!drawn) {
-        std::fill(metrics, metrics + 5, 0);
+    image = WebGlGlyphImage{};
+    if (!glyphCanvasReady(box)) {
+        return;
     }
+    std::vector<unsigned char> rows(static_cast<size_t>(box * rowBytes));
+    int metrics[4] = {0, 0, 0, 0};
+    rasteriseGlyph(code, face.style.c_str(), face.families.c_str(), face.size, scale, box, maxWidth,
+                   rowBytes, rows.data(), metrics);
     image.width = metrics[0];
     image.height = metrics[1];
     image.xOrigin = static_cast<float>(metrics[2]);
     image.yOrigin = static_cast<float>(metrics[3]);
     rows.resize(static_cast<size_t>(metrics[1] * rowBytes));
     image.bits = std::move(rows);
-    advance = metrics[4];
-    return drawn;
 }
 
 } // namespace
@@ -154,27 +162,35 @@ void win32common::freeFont(HFONT font) {
     delete font;
 }
 
-bool win32common::beginGlyphs(HFONT /*font*/) {
-    return true; // the browser always has a face to fall back on
+bool win32common::beginGlyphs(HFONT font) {
+    // Whether text can be drawn at all is known here, once; the glyphs themselves are drawn only
+    // when their lists are first drawn, at the device scale of that frame, so that none of it
+    // delays the first frame and no glyph is drawn that the captions never use.
+    if (!glyphCanvasReady(scaledBox(1.0f))) {
+        setFailureReason("the browser cannot draw text (no 2D canvas)");
+        return false;
+    }
+    auto face = std::make_shared<GlyphFace>();
+    face->style = std::string(font->italic ? "italic " : "") + (font->weight >= 600 ? "bold " : "");
+    face->families = familiesFor(font->faceName);
+    face->size = glyphFaceSize(face->style.c_str(), face->families.c_str(), font->height);
+    layer().glyphFace = std::move(face);
+    return true;
 }
 
-bool win32common::compileGlyph(HFONT font, unsigned int character, DWORD list) {
-    const GlyphRequest request{static_cast<int>(character), font->faceName, font->weight,
-                               font->italic, font->height};
-    // Drawn once now, as GDI does, for the advance and to know that text can be drawn; the list
-    // draws it again at the device scale the frame is drawn at.
-    WebGlGlyphImage image;
-    int advance = 0;
-    const bool drawn = rasterise(request, 1.0f, image, advance);
+bool win32common::compileGlyph(HFONT /*font*/, unsigned int character, DWORD list) {
+    const std::shared_ptr<const GlyphFace> face = layer().glyphFace;
+    const int code = static_cast<int>(character);
+    // The advance at scale 1, as GDI gives it, so that text keeps its places at any scale.
+    const int advance = glyphAdvance(code, face->style.c_str(), face->families.c_str(), face->size);
     glNewList(list, GL_COMPILE);
     webGlGlyph(
-        [request](float scale, WebGlGlyphImage& scaled) {
-            int unused = 0;
-            rasterise(request, scale, scaled, unused);
-        },
+        [face, code](float scale, WebGlGlyphImage& image) { rasterise(*face, code, scale, image); },
         static_cast<GLfloat>(advance), 0.0f);
     glEndList();
-    return drawn;
+    return true;
 }
 
-void win32common::endGlyphs() {}
+void win32common::endGlyphs() {
+    layer().glyphFace.reset();
+}

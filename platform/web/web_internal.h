@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ struct HGLRC__ {
 struct HFONT__ : win32common::FontRecord {};
 
 namespace webplatform {
+
+// A font as the browser's text drawing takes it, worked out once per wglUseFontBitmapsA and shared
+// by the glyph lists it compiles (web_font.cpp): the CSS style and families around the size, and
+// the size (CSS pixels) that gives the cell or em the font asked for.
+struct GlyphFace {
+    std::string style;
+    std::string families;
+    double size = 0;
+};
 
 // What the page's event handlers saw since the message queue last looked.
 struct PageEvent {
@@ -58,6 +68,7 @@ struct LayerState {
     // queue, the screen's DC and the fonts.
     win32common::CommonState common;
     HFONT__ stockFont;
+    std::shared_ptr<const GlyphFace> glyphFace; // between beginGlyphs and endGlyphs
     // Message queue
     std::deque<PageEvent> pageEvents;
     bool messageBoxShowing = false;
