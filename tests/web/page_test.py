@@ -11,6 +11,7 @@ reference pictures (reference-0_0_0_0.png and its -edges.png). REFERENCE_TOOL
 Prints one line per check and "N passed, N failed"; exits non-zero when any check failed.
 """
 
+import glob
 import math
 import os
 import subprocess
@@ -100,7 +101,8 @@ def glyph_shapes(picture):
     Liberation Mono Bold, the 20-pixel cell the program asks for, cut at half coverage), both
     placed by their top-left ink: returns the pixels that differ and the reference's ink."""
     from PIL import Image, ImageDraw, ImageFont
-    path = "/usr/share/fonts/truetype/liberation2/LiberationMono-Bold.ttf"
+    # fonts-liberation2 puts it in liberation2/ on Debian 12, in liberation/ from Debian 13 on
+    path = sorted(glob.glob("/usr/share/fonts/truetype/liberation*/LiberationMono-Bold.ttf"))[0]
     size = round(20 * 2048 / sum(ImageFont.truetype(path, 2048).getmetrics()))  # 2048 units/em
     font = ImageFont.truetype(path, size)
 
