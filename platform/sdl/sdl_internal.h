@@ -12,6 +12,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -72,7 +73,7 @@ struct WaylandCheck {
 };
 
 // The display server SDL is started on.
-enum class VideoChoice {
+enum class VideoChoice : std::uint8_t {
     x11,
     wayland,
     refused, // Wayland was to be used and cannot be: layer().wayland.reason says why

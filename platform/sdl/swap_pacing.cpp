@@ -2,6 +2,7 @@
 #include "platform/sdl/swap_pacing.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace sdlplatform {
 
@@ -109,7 +110,7 @@ bool answersAsWaiting(const SwapPacing& pacing, double sinceLast, double busy) {
     return onBlank && busy < pacing.unheldBusy - 0.5 * heldShare * cadence;
 }
 
-enum class Answer { pending, waits, doesNotWait };
+enum class Answer : std::uint8_t { pending, waits, doesNotWait };
 
 // One swap while asking; `until` is set to when the program goes on.
 Answer ask(SwapPacing& pacing, double now, double sinceLast, double busy, double& until) {
