@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace webgl {
 
@@ -70,47 +71,73 @@ std::string infoLog(GLuint object, bool isProgram) {
     return log;
 }
 
-GLuint compileShader(GLenum type, const char* source, std::string& failure) {
+GLuint compileShader(GLenum type, const char* source) {
     const GLuint shader = emscripten_glCreateShader(type);
-    if (shader == 0) {
-        failure = "WebGL could not create a shader (context lost?)";
-        return 0;
-    }
-    emscripten_glShaderSource(shader, 1, &source, nullptr);
-    emscripten_glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        failure = (type == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") +
-                  infoLog(shader, false);
-        emscripten_glDeleteShader(shader);
-        return 0;
+    if (shader != 0) {
+        emscripten_glShaderSource(shader, 1, &source, nullptr);
+        emscripten_glCompileShader(shader);
     }
     return shader;
 }
 
-GLuint linkProgram(const char* fragmentSource, std::string& failure) {
-    const GLuint vertex = compileShader(GL_VERTEX_SHADER, vertexSource, failure);
-    const GLuint fragment = vertex ? compileShader(GL_FRAGMENT_SHADER, fragmentSource, failure) : 0;
-    GLuint program = fragment ? emscripten_glCreateProgram() : 0;
-    if (program != 0) {
-        emscripten_glAttachShader(program, vertex);
-        emscripten_glAttachShader(program, fragment);
-        emscripten_glBindAttribLocation(program, positionAttribute, "position");
-        emscripten_glBindAttribLocation(program, colourAttribute, "colour");
-        emscripten_glBindAttribLocation(program, bitmapAttribute, "bitmapCoord");
-        emscripten_glLinkProgram(program);
-        GLint linked = GL_FALSE;
-        emscripten_glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        if (linked != GL_TRUE) {
-            failure = "shader program: " + infoLog(program, true);
-            emscripten_glDeleteProgram(program);
-            program = 0;
+// Why a program did not link: a shader's compile log if one failed, else the link log.
+std::string linkFailure(GLuint program, GLuint vertex, GLuint fragment) {
+    for (const GLuint shader : {vertex, fragment}) {
+        GLint compiled = GL_FALSE;
+        emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+        if (compiled != GL_TRUE) {
+            return (shader == vertex ? "vertex shader: " : "fragment shader: ") +
+                   infoLog(shader, false);
         }
     }
-    emscripten_glDeleteShader(vertex); // a no-op for 0; attached shaders live on with the program
-    emscripten_glDeleteShader(fragment);
-    return program;
+    return "shader program: " + infoLog(program, true);
+}
+
+// Both programs are compiled and linked before any is asked how it went: each question waits for
+// the browser's GPU process, so asking once, at the end, keeps start-up to one wait, and a shader's
+// own status is read only when its program failed.
+bool linkPrograms(const char* const* fragmentSources, GLuint* programs, int count,
+                  std::string& failure) {
+    std::vector<GLuint> shaders;
+    for (int i = 0; i < count; ++i) {
+        const GLuint vertex = compileShader(GL_VERTEX_SHADER, vertexSource);
+        const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, fragmentSources[i]);
+        programs[i] = vertex && fragment ? emscripten_glCreateProgram() : 0;
+        shaders.push_back(vertex);
+        shaders.push_back(fragment);
+        if (programs[i] == 0) {
+            continue;
+        }
+        emscripten_glAttachShader(programs[i], vertex);
+        emscripten_glAttachShader(programs[i], fragment);
+        emscripten_glBindAttribLocation(programs[i], positionAttribute, "position");
+        emscripten_glBindAttribLocation(programs[i], colourAttribute, "colour");
+        emscripten_glBindAttribLocation(programs[i], bitmapAttribute, "bitmapCoord");
+        emscripten_glLinkProgram(programs[i]);
+    }
+    bool allLinked = true;
+    for (int i = 0; i < count && allLinked; ++i) {
+        GLint linked = GL_FALSE;
+        if (programs[i] == 0) {
+            failure = "WebGL could not create a shader (context lost?)";
+        } else {
+            emscripten_glGetProgramiv(programs[i], GL_LINK_STATUS, &linked);
+            if (linked != GL_TRUE) {
+                failure = linkFailure(programs[i], shaders[2 * i], shaders[2 * i + 1]);
+            }
+        }
+        allLinked = linked == GL_TRUE;
+    }
+    for (const GLuint shader : shaders) {
+        emscripten_glDeleteShader(shader); // a no-op for 0; attached ones live on with the program
+    }
+    if (!allLinked) {
+        for (int i = 0; i < count; ++i) {
+            emscripten_glDeleteProgram(programs[i]);
+            programs[i] = 0;
+        }
+    }
+    return allLinked;
 }
 
 void bindAttribute(Attribute attribute, GLint size, size_t offset) {
@@ -131,8 +158,11 @@ bool attachDraw(std::string& failure) {
     while (emscripten_glGetError() != GL_NO_ERROR) {
         // errors left from earlier use of the context are not this attach's
     }
-    gpu().geometryProgram = linkProgram(geometrySource, failure);
-    gpu().bitmapProgram = gpu().geometryProgram ? linkProgram(bitmapSource, failure) : 0;
+    const char* const fragmentSources[] = {geometrySource, bitmapSource};
+    GLuint programs[2] = {0, 0};
+    linkPrograms(fragmentSources, programs, 2, failure);
+    gpu().geometryProgram = programs[0];
+    gpu().bitmapProgram = programs[1];
     if (gpu().bitmapProgram == 0) {
         detachDraw();
         return false;
