@@ -1,12 +1,12 @@
 // Fonts: the layer's part of CreateFontA and wglUseFontBitmapsA over the browser's own text
 // drawing (Canvas 2D), as GDI draws them on Windows: each glyph is drawn into a small canvas, its
 // coverage cut at half into a one-bit image, and drawn as glBitmap draws, with the font's advance.
-// wglUseFontBitmapsA only measures the advances (at the font's size, one font set-up for all of
-// them); a glyph is drawn when its list is first drawn, at the size the canvas' device pixels call
-// for (webgl.h, webGlGlyph), so captions stay sharp on high-density screens, keep their places, and
-// no glyph work stands before the first frame. The face is the one asked for, then Liberation Mono
-// (the face "Courier New" resolves to on Linux, with the same metrics), then the browser's
-// monospace. Outline text is not offered.
+// wglUseFontBitmapsA only records the glyphs; a glyph is measured and drawn when its list is first
+// drawn, at the size the canvas' device pixels call for (webgl.h, webGlGlyph), so captions stay
+// sharp on high-density screens and keep their places, and only the glyphs the captions use are
+// ever measured (a glyph's first measure, its shaping, is most of its cost). The face is the one
+// asked for, then Liberation Mono (the face "Courier New" resolves to on Linux, with the same
+// metrics), then the browser's monospace. Outline text is not offered.
 #include "platform/web/web_internal.h"
 
 #include "platform/webgl/webgl.h"
@@ -59,45 +59,63 @@ EM_JS(double, glyphFaceSize, (const char* style, const char* families, int heigh
            (probe.fontBoundingBoxAscent + probe.fontBoundingBoxDescent);
 });
 
-// The advance (window pixels, rounded) of `code`, a Unicode code point, at `size`. Needs
-// glyphCanvasReady. Setting the font the context already has is free, so the advances of a whole
-// font cost one font set-up.
-EM_JS(int, glyphAdvance, (int code, const char* style, const char* families, double size), {
-    const context = Module.glyphContext;
-    context.font = UTF8ToString(style) + size + 'px ' + UTF8ToString(families);
-    return Math.round(context.measureText(String.fromCodePoint(code)).width);
-});
-
 // Fills `rows` (box rows of rowBytes, bottom row first, most significant bit leftmost) and
-// `metrics` (width, height, x origin, y origin) with the glyph of `code` drawn at `size` times
-// `scale` (box, width and rowBytes from the functions above). Needs glyphCanvasReady(box).
+// `metrics` (width, height, x origin, y origin, advance) with the glyph of `code` drawn at `size`
+// times `scale` (box, width and rowBytes from the functions above). The advance is the one at
+// `size`, rounded to window pixels as GDI gives it, so that text keeps its places at any scale.
+// Needs glyphCanvasReady(box).
 EM_JS(void, rasteriseGlyph,
       (int code, const char* style, const char* families, double size, double scale, int box,
        int maxWidth, int rowBytes, unsigned char* rows, int* metrics),
       {
           const context = Module.glyphContext;
           const text = String.fromCodePoint(code);
-          context.font = UTF8ToString(style) + (scale != 1 ? size * scale : size) + 'px ' +
-                         UTF8ToString(families);
-          const measured = context.measureText(text);
+          const fontStyle = UTF8ToString(style);
+          const fontFamilies = 'px ' + UTF8ToString(families);
+          context.font = fontStyle + size + fontFamilies;
+          let measured = context.measureText(text);
+          const advance = Math.round(measured.width);
+          if (scale != 1) {
+              context.font = fontStyle + size * scale + fontFamilies;
+              measured = context.measureText(text);
+          }
           const originX = Math.round(8 * scale);
           const baseline = originX + Math.ceil(measured.fontBoundingBoxAscent);
           context.clearRect(0, 0, box, box);
           context.fillStyle = '#000';
           context.textBaseline = 'alphabetic';
           context.fillText(text, originX, baseline);
+          // Only the glyph's own box (and a pixel around it for the edges' coverage) is read and
+          // scanned: a caption glyph is a tenth of the canvas, and all of them are drawn on the
+          // way to the first frame.
+          const bounded = typeof measured.actualBoundingBoxRight == 'number';
+          const x0 =
+              bounded ? Math.max(0, Math.floor(originX - measured.actualBoundingBoxLeft) - 1) : 0;
+          const y0 = bounded
+                         ? Math.max(0, Math.floor(baseline - measured.actualBoundingBoxAscent) - 1)
+                         : 0;
+          const across =
+              bounded ? Math.min(box, Math.ceil(originX + measured.actualBoundingBoxRight) + 2) - x0
+                      : box;
+          const down =
+              bounded
+                  ? Math.min(box, Math.ceil(baseline + measured.actualBoundingBoxDescent) + 2) - y0
+                  : box;
           // One word a pixel, alpha in the top byte (the browser's byte order is little-endian
           // wherever WebAssembly runs).
-          const pixels = new Uint32Array(context.getImageData(0, 0, box, box).data.buffer);
+          const pixels =
+              across > 0 && down > 0
+                  ? new Uint32Array(context.getImageData(x0, y0, across, down).data.buffer)
+                  : new Uint32Array(0);
           const covered = 128 << 24 >>> 0;
           let left = box, right = -1, top = box, bottom = -1;
-          for (let y = 0; y < box; ++y) {
-              for (let x = 0; x < box; ++x) {
-                  if (pixels[y * box + x] >= covered) {
-                      left = Math.min(left, x);
-                      right = Math.max(right, x);
-                      top = Math.min(top, y);
-                      bottom = Math.max(bottom, y);
+          for (let y = 0; y < down && across > 0; ++y) {
+              for (let x = 0; x < across; ++x) {
+                  if (pixels[y * across + x] >= covered) {
+                      left = Math.min(left, x0 + x);
+                      right = Math.max(right, x0 + x);
+                      top = Math.min(top, y0 + y);
+                      bottom = Math.max(bottom, y0 + y);
                   }
               }
           }
@@ -107,7 +125,7 @@ EM_JS(void, rasteriseGlyph,
           for (let row = 0; row < rowsHigh; ++row) {
               const y = bottom - row; // bottom row first
               for (let x = 0; x < width; ++x) {
-                  if (pixels[y * box + left + x] >= covered) {
+                  if (pixels[(y - y0) * across + left - x0 + x] >= covered) {
                       HEAPU8[rows + row * rowBytes + (x >> 3)] |= 0x80 >> (x & 7);
                   }
               }
@@ -116,6 +134,7 @@ EM_JS(void, rasteriseGlyph,
           HEAP32[(metrics >> 2) + 1] = rowsHigh;
           HEAP32[(metrics >> 2) + 2] = width > 0 ? originX - left : 0;
           HEAP32[(metrics >> 2) + 3] = rowsHigh > 0 ? bottom + 1 - baseline : 0;
+          HEAP32[(metrics >> 2) + 4] = advance;
       });
 
 // The face a font asks for, then Liberation Mono, then the browser's monospace, in CSS.
@@ -135,13 +154,14 @@ void rasterise(const webplatform::GlyphFace& face, int code, float scale, WebGlG
         return;
     }
     std::vector<unsigned char> rows(static_cast<size_t>(box * rowBytes));
-    int metrics[4] = {0, 0, 0, 0};
+    int metrics[5] = {0, 0, 0, 0, 0};
     rasteriseGlyph(code, face.style.c_str(), face.families.c_str(), face.size, scale, box, maxWidth,
                    rowBytes, rows.data(), metrics);
     image.width = metrics[0];
     image.height = metrics[1];
     image.xOrigin = static_cast<float>(metrics[2]);
     image.yOrigin = static_cast<float>(metrics[3]);
+    image.xMove = static_cast<float>(metrics[4]);
     rows.resize(static_cast<size_t>(metrics[1] * rowBytes));
     image.bits = std::move(rows);
 }
@@ -181,12 +201,10 @@ bool win32common::beginGlyphs(HFONT font) {
 bool win32common::compileGlyph(HFONT /*font*/, unsigned int character, DWORD list) {
     const std::shared_ptr<const GlyphFace> face = layer().glyphFace;
     const int code = static_cast<int>(character);
-    // The advance at scale 1, as GDI gives it, so that text keeps its places at any scale.
-    const int advance = glyphAdvance(code, face->style.c_str(), face->families.c_str(), face->size);
     glNewList(list, GL_COMPILE);
-    webGlGlyph(
-        [face, code](float scale, WebGlGlyphImage& image) { rasterise(*face, code, scale, image); },
-        static_cast<GLfloat>(advance), 0.0f);
+    webGlGlyph([face, code](float scale, WebGlGlyphImage& image) {
+        rasterise(*face, code, scale, image);
+    });
     glEndList();
     return true;
 }

@@ -53,18 +53,22 @@ void webGlContextLost();
 void webGlContextRestored();
 
 // A glyph image for a device scale: as glBitmap reads one with GL_UNPACK_ALIGNMENT 1 (rows
-// bottom-up, (width + 7) / 8 bytes each, most significant bit leftmost), origin in device pixels.
+// bottom-up, (width + 7) / 8 bytes each, most significant bit leftmost), origin in device pixels,
+// and the move of the raster position after it in window pixels, the same at every scale.
 struct WebGlGlyphImage {
     int width = 0;
     int height = 0;
     float xOrigin = 0;
     float yOrigin = 0;
+    float xMove = 0;
+    float yMove = 0;
     std::vector<unsigned char> bits;
 };
 using WebGlGlyphRasteriser = std::function<void(float scale, WebGlGlyphImage& image)>;
 // A glBitmap whose image is drawn for the device scale in use (the vertical one), made by
 // `rasterise` when that scale is first met; compiled into display lists as glBitmap is. The
-// image is placed in device pixels at the raster position, which then moves by (xMove, yMove)
-// window pixels. At scale 1 it is glBitmap(width, height, xOrigin, yOrigin, xMove, yMove, bits)
-// of the scale-1 image.
-void webGlGlyph(WebGlGlyphRasteriser rasterise, float xMove, float yMove);
+// image is placed in device pixels at the raster position, which then moves as the image says.
+// At scale 1 it is glBitmap(width, height, xOrigin, yOrigin, xMove, yMove, bits) of the scale-1
+// image. Nothing of the glyph is measured or drawn before it is first drawn, so a font's glyphs
+// cost nothing until text uses them.
+void webGlGlyph(WebGlGlyphRasteriser rasterise);

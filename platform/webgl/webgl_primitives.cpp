@@ -170,10 +170,12 @@ struct Glyph {
     std::shared_ptr<BitmapImage> image;
     float xOrigin = 0;
     float yOrigin = 0;
+    float xMove = 0;
+    float yMove = 0;
 };
 
-void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
-    if (!execute([=] { webgl::glyph(glyph, xMove, yMove); }) || !subset.gl.rasterValid) {
+void glyph(const std::shared_ptr<Glyph>& glyph) {
+    if (!execute([=] { webgl::glyph(glyph); }) || !subset.gl.rasterValid) {
         return;
     }
     if (glyph->scale != subset.deviceScale[1]) {
@@ -186,6 +188,8 @@ void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
                              : std::make_shared<BitmapImage>();
         glyph->xOrigin = made.xOrigin;
         glyph->yOrigin = made.yOrigin;
+        glyph->xMove = made.xMove;
+        glyph->yMove = made.yMove;
         glyph->scale = subset.deviceScale[1];
     }
     const BitmapImage& image = *glyph->image;
@@ -214,8 +218,8 @@ void glyph(const std::shared_ptr<Glyph>& glyph, float xMove, float yMove) {
         const float y1 = ndc(bottom + static_cast<float>(image.height), 1);
         drawAtRaster(x0, y0, x1, y1, s0, t0, s1, t1);
     }
-    subset.gl.raster[0] += xMove;
-    subset.gl.raster[1] += yMove;
+    subset.gl.raster[0] += glyph->xMove;
+    subset.gl.raster[1] += glyph->yMove;
 }
 
 } // namespace
@@ -324,11 +328,11 @@ void glBitmap(GLsizei width, GLsizei height, GLfloat xOrigin, GLfloat yOrigin, G
 
 } // extern "C"
 
-void webGlGlyph(WebGlGlyphRasteriser rasterise, float xMove, float yMove) {
+void webGlGlyph(WebGlGlyphRasteriser rasterise) {
     if (!subset.gl.live) {
         return;
     }
     auto made = std::make_shared<webgl::Glyph>();
     made->rasterise = std::move(rasterise);
-    webgl::glyph(made, xMove, yMove);
+    webgl::glyph(made);
 }
