@@ -79,6 +79,7 @@ TIMES = """Module.firstPresentTime && [Module.firstPresentTime, Math.max(...perf
 
 
 def visit(b, path, link, cpu, clear=True):
+    b.open("about:blank")
     if clear:
         b.send("Network.clearBrowserCache")
         b.send("Storage.clearDataForOrigin", origin=b.url("").rstrip("/"),
