@@ -537,16 +537,16 @@ def resample(picture, width=WINDOW_WIDTH, height=WINDOW_HEIGHT):
 
 
 def frames(b):
-    return b.evaluate("Module.framesPresented || 0")
+    return b.evaluate("Module.test.framesPresented || 0")
 
 
 def wait_frames(b, count, timeout=20):
     start = frames(b)
-    b.wait_for("(Module.framesPresented || 0) >= %d" % (start + count), timeout=timeout)
+    b.wait_for("(Module.test.framesPresented || 0) >= %d" % (start + count), timeout=timeout)
 
 
 def keys_down(b):
-    return b.evaluate("Module.keysDown || []")
+    return b.evaluate("Module.test.keysDown || []")
 
 
 def hold(b, press, release, seconds, during=None, vk=None):
@@ -556,8 +556,8 @@ def hold(b, press, release, seconds, during=None, vk=None):
     # With vk, the frame counts are the ones the page noted as the key went down and up: read
     # afterwards, frames presented in between would be missed on a busy machine.
     if vk is not None:
-        start = b.wait_for("(Module.keysDown || []).includes(%d) && "
-                           "[Module.keysChangedAtFrame]" % vk, timeout=5)[0]
+        start = b.wait_for("(Module.test.keysDown || []).includes(%d) && "
+                           "[Module.test.keysChangedAtFrame]" % vk, timeout=5)[0]
     else:
         start = frames(b)
     end = time.monotonic() + seconds
@@ -567,8 +567,8 @@ def hold(b, press, release, seconds, during=None, vk=None):
             during()
     release()
     if vk is not None:
-        return b.wait_for("!(Module.keysDown || []).includes(%d) && "
-                          "[Module.keysChangedAtFrame]" % vk, timeout=5)[0] - start
+        return b.wait_for("!(Module.test.keysDown || []).includes(%d) && "
+                          "[Module.test.keysChangedAtFrame]" % vk, timeout=5)[0] - start
     return frames(b) - start
 
 

@@ -19,12 +19,12 @@ def main():
     os.makedirs(os.path.dirname(out) or ".", exist_ok=True)
     with Browser(serve_dir=build) as b:
         b.open(b.url("index.html"))
-        b.wait_for("(Module.framesPresented || 0) > 3", timeout=60)
+        b.wait_for("(Module.test.framesPresented || 0) > 3", timeout=60)
         b.key_down("ArrowUp")
         time.sleep(0.25)
         b.key_up("ArrowUp")
-        start = b.evaluate("Module.framesPresented")
-        b.wait_for("Module.framesPresented > %d" % (start + 3), timeout=20)
+        start = b.evaluate("Module.test.framesPresented")
+        b.wait_for("Module.test.framesPresented > %d" % (start + 3), timeout=20)
         # The whole page, however much of it the headless window shows.
         width, height = b.evaluate("[document.documentElement.scrollWidth,"
                                    " document.documentElement.scrollHeight]")

@@ -19,14 +19,14 @@ using webplatform::layer;
 // clang-format off
 EM_JS(void, installBackingStoreObserver, (), {
     const canvas = document.getElementById('canvas');
-    if (!canvas || Module.backingStoreHandlers) {
+    if (!canvas || Module.layer.backingStoreHandlers) {
         return;
     }
-    const handlers = Module.backingStoreHandlers = {};
-    Module.wantedBackingSize = [0, 0];
+    const handlers = Module.layer.backingStoreHandlers = {};
+    Module.layer.wantedBackingSize = [0, 0];
     const want = (width, height) => {
         if (width > 0 && height > 0) {
-            Module.wantedBackingSize = [Math.round(width), Math.round(height)];
+            Module.layer.wantedBackingSize = [Math.round(width), Math.round(height)];
         }
     };
     const fromCss = () => {
@@ -65,9 +65,9 @@ EM_JS(void, installBackingStoreObserver, (), {
 // clang-format on
 
 EM_JS(void, removeBackingStoreObserver, (), {
-    if (Module.backingStoreHandlers) {
-        Module.backingStoreHandlers.remove();
-        delete Module.backingStoreHandlers;
+    if (Module.layer.backingStoreHandlers) {
+        Module.layer.backingStoreHandlers.remove();
+        delete Module.layer.backingStoreHandlers;
     }
 });
 
@@ -76,12 +76,12 @@ EM_JS(void, removeBackingStoreObserver, (), {
 // (clang-format would split the JavaScript comparison.)
 // clang-format off
 EM_JS(void, readWantedBackingSize, (int* width, int* height), {
-    const handlers = Module.backingStoreHandlers;
+    const handlers = Module.layer.backingStoreHandlers;
     if (handlers && handlers.ratio !== devicePixelRatio) {
         handlers.ratio = devicePixelRatio;
         handlers.fromCss();
     }
-    const wanted = Module.wantedBackingSize || [ 0, 0 ];
+    const wanted = Module.layer.wantedBackingSize || [ 0, 0 ];
     HEAP32[width >> 2] = wanted[0];
     HEAP32[height >> 2] = wanted[1];
 });

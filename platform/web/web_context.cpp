@@ -22,18 +22,18 @@ using webplatform::layer;
 // Why the browser refused a WebGL context, as its webglcontextcreationerror event said (often
 // nothing: browsers keep the reason to themselves where it would identify the machine).
 EM_JS(void, watchContextCreation, (), {
-    Module.webglCreationError = String();
+    Module.layer.webglCreationError = String();
     const canvas = document.getElementById('canvas');
-    if (canvas && !Module.watchingContextCreation) {
-        Module.watchingContextCreation = true;
+    if (canvas && !Module.layer.watchingContextCreation) {
+        Module.layer.watchingContextCreation = true;
         canvas.addEventListener(
             'webglcontextcreationerror',
-            function(event) { Module.webglCreationError = event.statusMessage || String(); });
+            function(event) { Module.layer.webglCreationError = event.statusMessage || String(); });
     }
 });
 
 EM_JS(void, contextCreationError, (char* reason, int size),
-      { stringToUTF8(Module.webglCreationError || String(), reason, size); });
+      { stringToUTF8(Module.layer.webglCreationError || String(), reason, size); });
 
 // The canvas' depth buffer as its pixel format promises it; it has no stencil buffer.
 constexpr int canvasDepthBits = 24;
@@ -46,8 +46,8 @@ constexpr int canvasDepthBits = 24;
 // clang-format off
 EM_ASYNC_JS(void, waitForAnimationFrames, (int count), {
     // Counted for tests and benchmarks, which cannot see inside the program.
-    Module.framesPresented = (Module.framesPresented || 0) + 1;
-    Module.firstPresentTime = Module.firstPresentTime || performance.now();
+    Module.test.framesPresented = (Module.test.framesPresented || 0) + 1;
+    Module.test.firstPresentTime = Module.test.firstPresentTime || performance.now();
     for (let i = 0; i < count && !document.hidden; ++i) {
         await new Promise(resolve => {
             let late = 0;

@@ -16,7 +16,7 @@ EM_JS(void, offerControls, (), {
     };
 });
 
-EM_JS(void, withdrawControls, (), { delete Module.pressControl; });
+EM_JS(void, withdrawControls, (), { Module.pressControl = null; });
 
 bool takesControls() {
     const HWND__* window = webplatform::canvasWindow();

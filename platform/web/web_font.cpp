@@ -37,13 +37,13 @@ int scaledWidth(float scale) {
 // The page's one canvas for drawing glyphs, at least `box` pixels square, or null when the page
 // cannot draw text at all.
 EM_JS(bool, glyphCanvasReady, (int box), {
-    if (!Module.glyphContext || Module.glyphContext.canvas.width < box) {
+    if (!Module.layer.glyphContext || Module.layer.glyphContext.canvas.width < box) {
         const canvas = document.createElement('canvas');
         canvas.width = box;
         canvas.height = box;
-        Module.glyphContext = canvas.getContext('2d', {willReadFrequently : true});
+        Module.layer.glyphContext = canvas.getContext('2d', {willReadFrequently : true});
     }
-    return !!Module.glyphContext;
+    return !!Module.layer.glyphContext;
 });
 
 // The size (CSS pixels) at which the face draws `height`: a positive height is the cell (ascent +
@@ -52,7 +52,7 @@ EM_JS(double, glyphFaceSize, (const char* style, const char* families, int heigh
     if (height < 0) {
         return -height;
     }
-    const context = Module.glyphContext;
+    const context = Module.layer.glyphContext;
     context.font = UTF8ToString(style) + '100px ' + UTF8ToString(families);
     const probe = context.measureText('M');
     return (height > 0 ? height : 16) * 100 /
@@ -68,7 +68,7 @@ EM_JS(void, rasteriseGlyph,
       (int code, const char* style, const char* families, double size, double scale, int box,
        int maxWidth, int rowBytes, unsigned char* rows, int* metrics),
       {
-          const context = Module.glyphContext;
+          const context = Module.layer.glyphContext;
           const text = String.fromCodePoint(code);
           const fontStyle = UTF8ToString(style);
           const fontFamilies = 'px ' + UTF8ToString(families);

@@ -1,7 +1,7 @@
 // Letting go of keys: every key event queued for the program is noted here, so that when the demo
 // loses the keyboard (a click elsewhere, another window or tab, the page hidden) every key the
 // window procedure was told is down gets its WM_KEYUP, as the Linux layer's SDL sends them. The
-// keys held are also shown to the page as Module.keysDown, for tests and embedding pages.
+// keys held are also shown to the page as Module.test.keysDown, for tests and embedding pages.
 #include "platform/web/web_internal.h"
 
 #include <emscripten/emscripten.h>
@@ -15,10 +15,10 @@ using webplatform::PageEvent;
 // clang-format off
 EM_JS(void, installKeyboardLossHandlers, (), {
     const canvas = document.getElementById('canvas');
-    if (!canvas || Module.keyboardLossHandlers) {
+    if (!canvas || Module.layer.keyboardLossHandlers) {
         return;
     }
-    const handlers = Module.keyboardLossHandlers = {};
+    const handlers = Module.layer.keyboardLossHandlers = {};
     handlers.release = () => {
         if (Module._skorvaneReleaseKeys) {
             Module._skorvaneReleaseKeys();
@@ -44,13 +44,13 @@ EM_JS(void, installKeyboardLossHandlers, (), {
 // clang-format on
 
 EM_JS(void, removeKeyboardLossHandlers, (), {
-    if (Module.keyboardLossHandlers) {
-        Module.keyboardLossHandlers.remove();
-        delete Module.keyboardLossHandlers;
+    if (Module.layer.keyboardLossHandlers) {
+        Module.layer.keyboardLossHandlers.remove();
+        delete Module.layer.keyboardLossHandlers;
     }
 });
 
-// Module.keysChangedAtFrame is the count of frames presented when the set last changed, so a
+// Module.test.keysChangedAtFrame is the count of frames presented when the set last changed, so a
 // page can count the frames a key was held without racing the program.
 // clang-format off
 EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
@@ -60,11 +60,11 @@ EM_JS(void, showKeysDown, (const unsigned char* held, int count), {
             keys.push(key);
         }
     }
-    const before = Module.keysDown || [];
+    const before = Module.test.keysDown || [];
     if (keys.length !== before.length || keys.some((key, i) => key !== before[i])) {
-        Module.keysChangedAtFrame = Module.framesPresented || 0;
+        Module.test.keysChangedAtFrame = Module.test.framesPresented || 0;
     }
-    Module.keysDown = keys;
+    Module.test.keysDown = keys;
 });
 // clang-format on
 

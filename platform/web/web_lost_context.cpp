@@ -20,10 +20,10 @@ constexpr int reloadOfferMs = 4000;
 // clang-format off
 EM_JS(void, installContextHandlers, (int reloadAfterMs), {
     const canvas = document.getElementById('canvas');
-    if (!canvas || Module.contextHandlers) {
+    if (!canvas || Module.layer.contextHandlers) {
         return;
     }
-    const handlers = Module.contextHandlers = {};
+    const handlers = Module.layer.contextHandlers = {};
     const notice = () => document.getElementById('context-notice');
     handlers.lost = event => {
         event.preventDefault();
@@ -64,9 +64,9 @@ EM_JS(void, installContextHandlers, (int reloadAfterMs), {
 // clang-format on
 
 EM_JS(void, removeContextHandlers, (), {
-    if (Module.contextHandlers) {
-        Module.contextHandlers.remove();
-        delete Module.contextHandlers;
+    if (Module.layer.contextHandlers) {
+        Module.layer.contextHandlers.remove();
+        delete Module.layer.contextHandlers;
     }
 });
 

@@ -20,12 +20,12 @@ EM_JS(void, offerStopPage, (), {
             JSEvents.removeAllEventListeners(); // the key and visibility handlers
         }
         for (const name of ['backingStoreHandlers', 'keyboardLossHandlers', 'contextHandlers']) {
-            if (Module[name]) {
-                Module[name].remove();
-                delete Module[name];
+            if (Module.layer[name]) {
+                Module.layer[name].remove();
+                delete Module.layer[name];
             }
         }
-        delete Module.pressControl;
+        Module.pressControl = null;
     };
 });
 // clang-format on

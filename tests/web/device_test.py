@@ -79,7 +79,7 @@ def phone(build):
                mobile=True)
         b.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
         b.open(b.url("index.html"))
-        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        b.wait_for("(Module.test.framesPresented || 0) > 3", timeout=30)
         wait_frames(b, 3)
         layout = b.evaluate("""(() => {
             const c = document.getElementById('canvas').getBoundingClientRect();
@@ -160,7 +160,7 @@ def high_density(build, reference):
                 b.send("Emulation.setDeviceMetricsOverride", width=1024, height=768,
                        deviceScaleFactor=scale, mobile=False)
             b.open(b.url("index.html"))
-            b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+            b.wait_for("(Module.test.framesPresented || 0) > 3", timeout=30)
             wait_frames(b, 3)
             size = b.evaluate("(c => [c.width, c.height])(document.getElementById('canvas'))")
             ratio = b.evaluate("devicePixelRatio")
@@ -225,7 +225,7 @@ def lost_context(build, reference):
 
     with Browser(serve_dir=build) as b:
         b.open(b.url("index.html"))
-        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        b.wait_for("(Module.test.framesPresented || 0) > 3", timeout=30)
         wait_frames(b, 3)
         # Lost and given back while nothing turns: the native frame again, captions and all.
         lost = b.evaluate(LOSE)
@@ -315,7 +315,7 @@ def loading(build):
                   len(seen), len(progressed), seen[-1] if seen else None))
         b.send("Network.emulateNetworkConditions", offline=False, latency=0,
                downloadThroughput=-1, uploadThroughput=-1)
-        b.wait_for("(Module.framesPresented || 0) > 0", timeout=60)
+        b.wait_for("(Module.test.framesPresented || 0) > 0", timeout=60)
         order = b.evaluate("""(e => [e.find(r => /skorvane[.]\\w+[.]wasm$/.test(r.name)).startTime,
             e.find(r => /skorvane[.]\\w+[.]js$/.test(r.name)).responseEnd])
             (performance.getEntriesByType('resource'))""")
@@ -387,7 +387,7 @@ def failures(build):
             shutil.copy(os.path.join(build, js), site)
             b.send("Page.addScriptToEvaluateOnNewDocument", source=FAULTS)
             b.open(b.url("index.html"))
-            b.wait_for("(Module.framesPresented || 0) > 40", timeout=30)
+            b.wait_for("(Module.test.framesPresented || 0) > 40", timeout=30)
             going = b.evaluate("!document.getElementById('ended')")
             b.evaluate("window.trapNow = true")
             text = notice(b)
@@ -414,8 +414,8 @@ def failures(build):
 # Sixty of the browser's animation frames, and the frames the demo presented meanwhile.
 PACE = """new Promise(done => {
     let ticks = 0;
-    const first = Module.framesPresented;
-    const tick = () => ++ticks === 60 ? done(Module.framesPresented - first)
+    const first = Module.test.framesPresented;
+    const tick = () => ++ticks === 60 ? done(Module.test.framesPresented - first)
                                       : requestAnimationFrame(tick);
     requestAnimationFrame(tick);
 })"""
@@ -424,7 +424,7 @@ PACE = """new Promise(done => {
 def focus(build):
     with Browser(serve_dir=build) as b:
         b.open(b.url("index.html"))
-        b.wait_for("(Module.framesPresented || 0) > 3", timeout=30)
+        b.wait_for("(Module.test.framesPresented || 0) > 3", timeout=30)
         presented = b.evaluate(PACE, timeout=30)
         check("one frame presented on each of the browser's animation frames",
               58 <= presented <= 61, "%d in 60" % presented)

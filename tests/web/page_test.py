@@ -210,7 +210,7 @@ def turned_to_reference(b, tool, out_dir, frames_per_key, reached=(0, 0, 0, 0)):
     b.evaluate("""(() => {
         const note = () => {
             if (window.framesAtRelease === null) {
-                window.framesAtRelease = Module.framesPresented || 0;
+                window.framesAtRelease = Module.test.framesPresented || 0;
             }
         };
         if (window.framesAtRelease !== undefined) {
@@ -230,7 +230,7 @@ def turned_to_reference(b, tool, out_dir, frames_per_key, reached=(0, 0, 0, 0)):
         start = frames(b)
         b.evaluate("window.framesAtRelease = null")
         b.set_hidden(False)
-        b.wait_for("(Module.framesPresented || 0) >= %d" % (start + frames_wanted), timeout=20)
+        b.wait_for("(Module.test.framesPresented || 0) >= %d" % (start + frames_wanted), timeout=20)
         b.set_hidden(True)
         b.wait_for("document.hidden")
         time.sleep(0.5)
@@ -310,7 +310,7 @@ def keypad_keys(b, steady):
         b.key_down(key)
         try:
             told = b.wait_for("(k => k.includes(38) ? 38 : k.includes(104) ? 104 : 0)"
-                              "(Module.keysDown || [])", timeout=5)
+                              "(Module.test.keysDown || [])", timeout=5)
             wait_frames(b, 4)  # held while the program draws a few frames
             return told
         except BrowserTimeout:
@@ -385,9 +385,9 @@ def opened_hidden(b):
     b.set_hidden(True)
     b.open(b.url("index.html"))
     time.sleep(3.0)
-    drawn = b.evaluate("[document.hidden, Module.framesPresented || 0]")
+    drawn = b.evaluate("[document.hidden, Module.test.framesPresented || 0]")
     b.set_hidden(False)
-    b.wait_for("(Module.framesPresented || 0) > %d" % (drawn[1] + 5), timeout=20)
+    b.wait_for("(Module.test.framesPresented || 0) > %d" % (drawn[1] + 5), timeout=20)
     check("a page opened hidden starts minimised and draws once shown",
           drawn[0] and drawn[1] <= 1, "hidden %s, %d frames while hidden" % tuple(drawn))
 
@@ -430,7 +430,7 @@ def main():
     try:
         with Browser(serve_dir=build) as b:
             b.open(b.url("index.html"))
-            b.wait_for("(Module.framesPresented || 0) > 0", timeout=30)
+            b.wait_for("(Module.test.framesPresented || 0) > 0", timeout=30)
             check("the window title is the document's title", b.evaluate("document.title") ==
                   "Skorvane")
             steady = first_picture(b, reference, reference_path)
@@ -445,7 +445,7 @@ def main():
     try:
         with Browser(serve_dir=build) as b:
             b.open(b.url("index.html"))
-            b.wait_for("(Module.framesPresented || 0) > 2", timeout=30)
+            b.wait_for("(Module.test.framesPresented || 0) > 2", timeout=30)
             pictures = os.path.dirname(os.path.abspath(reference_path))
             # Two turned states with every level at a different angle, the second from the first.
             first = turned_to_reference(b, tool, pictures, (15, 5, 10, 20))

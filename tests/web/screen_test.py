@@ -61,7 +61,7 @@ def emulate(b, width, height, scale, touch_screen):
 def start(b, path="index.html"):
     b.open(b.url(path))
     # (window.Module: a page that fetches itself again has a moment without one)
-    b.wait_for("(window.Module && Module.framesPresented || 0) > 2", timeout=30)
+    b.wait_for("(window.Module && Module.test.framesPresented || 0) > 2", timeout=30)
 
 
 def control_centre(layout, name):
@@ -160,7 +160,7 @@ def turned_with_up_held(build):
         start(b)
         up = control_centre(b.evaluate(LAYOUT), "Up")
         touch(b, "touchStart", [(0, up)])
-        b.wait_for("(Module.keysDown || []).includes(%d)" % VK_UP, timeout=5)
+        b.wait_for("(Module.test.keysDown || []).includes(%d)" % VK_UP, timeout=5)
         emulate(b, 844, 390, 3, True)  # the phone turned on its side, the finger still down
         b.wait_for("(c => c.right < innerWidth / 2 + 80)"
                    "(document.querySelector('.pad').getBoundingClientRect())", timeout=5)
@@ -285,7 +285,7 @@ def installable_and_offline(build):
                          ".then(() => 'answered', () => 'refused')")
         b.open(b.url("index.html"))
         try:
-            b.wait_for("(Module.framesPresented || 0) > 2", timeout=30)
+            b.wait_for("(Module.test.framesPresented || 0) > 2", timeout=30)
             wait_frames(b, 3)
             first = root_angle(resample(canvas_picture(b)))
             held = hold(b, lambda: b.key_down("ArrowUp"), lambda: b.key_up("ArrowUp"), 0.3,
@@ -343,13 +343,13 @@ def new_build(build):
             # build whole and takes over; that visit itself still runs the first build whole.
             start(b)
             during = b.evaluate("[document.documentElement.dataset.build, !!window.secondBuild,"
-                                " Module.programBytes]")
+                                " Module.test.programBytes]")
             b.wait_for("navigator.serviceWorker.getRegistration().then(r => r && r.active && "
                        "!r.installing && !r.waiting && r.active.scriptURL.endsWith('sw.js') && "
                        "caches.keys().then(k => k.length === 2))", timeout=30)
             start(b)
             after = b.evaluate("[document.documentElement.dataset.build, !!window.secondBuild,"
-                               " Module.programBytes]")
+                               " Module.test.programBytes]")
             cached = b.evaluate("caches.open('skorvane-' + document.documentElement.dataset.build)"
                                 ".then(c => c.keys()).then(k => k.map(r => r.url.split('/')"
                                 ".pop()).sort())")
@@ -377,7 +377,7 @@ def new_build(build):
             b.once["index.html"] = old_page
             start(b)
             raced = b.evaluate("[document.documentElement.dataset.build !== %r, !!window."
-                               "thirdBuild, Module.programBytes]" % second)
+                               "thirdBuild, Module.test.programBytes]" % second)
             check("the previous build's program kept for a page of it, never another's after "
                   "two builds; a first visit racing a deploy runs the new build whole",
                   kept == first_bytes and gone == 404 and raced == [True, True, second_bytes],
@@ -434,7 +434,7 @@ def frames_keep_focus(build):
                            "(document.getElementById('demo'))", timeout=5)
                 time.sleep(2.0 if kind == "same-origin" else 3.0)
                 if kind == "same-origin":
-                    b.wait_for("(m => m && m.framesPresented > 2)"
+                    b.wait_for("(m => m && m.test.framesPresented > 2)"
                                "(document.getElementById('demo').contentWindow.Module)",
                                timeout=30)
                 type_text(b, "lo world")
@@ -570,7 +570,7 @@ def alt_release(build):
     with Browser(serve_dir=build) as b:
         start(b)
         b.key_down("ArrowUp")
-        b.wait_for("(Module.keysDown || []).includes(%d)" % VK_UP, timeout=5)
+        b.wait_for("(Module.test.keysDown || []).includes(%d)" % VK_UP, timeout=5)
         b.send("Input.dispatchKeyEvent", type="rawKeyDown", key="Alt", code="AltLeft",
                windowsVirtualKeyCode=18, nativeVirtualKeyCode=18, modifiers=1)
         b.send("Input.dispatchKeyEvent", type="keyUp", key="ArrowUp", code="ArrowUp",
