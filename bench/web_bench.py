@@ -20,7 +20,7 @@
   first frame on a phone   navigation start to the first present on an emulated mid-range phone
                (170 ms latency, 9 Mbit/s, CPU slowed 4 times), median of five first visits with
                the site's storage and the browser's cache cleared before each, each from a blank
-               tab; with BEFORE_DIR
+               tab, after one uncounted visit that warms the browser itself; with BEFORE_DIR
                (another build's build/web, e.g. the main branch's), that build's figures from the
                same browser in the same run, visits alternating
   slow link    (400 ms, 400 kbit/s) the first frame after the last byte of the program arrived
@@ -114,6 +114,10 @@ def first_frame(build, before):
         phone, after_byte, slow, second = {}, {}, {}, {}
         with Browser(serve_dir=site, timeout=180) as b:
             b.send("Network.enable")
+            # A browser just started is slower at everything (its GPU process, font and code
+            # caches are cold); a visitor's has been running. One visit of each build warms it.
+            for name, _ in builds:
+                visit(b, name, PHONE, 4)
             for _ in range(5):
                 for name, _ in builds:
                     first, last_byte = visit(b, name, PHONE, 4)
