@@ -229,19 +229,33 @@ def full_screen(build):
               code == "0" and b.evaluate(LAYOUT)["controls"] == [],
               "code %r, controls %s" % (code, b.evaluate(LAYOUT)["controls"]))
 
+    # Every shape, touch or not: full screen names only the ways to leave and to end that the
+    # device has, and keeps both controls in view (a desktop has no End key, a phone no Escape).
+    wrong = []
     with Browser(serve_dir=build) as b:
-        emulate(b, 1280, 657, 1, False)  # a desktop window: no End control, no End key
-        start(b)
-        x, y = control_centre(b.evaluate(LAYOUT), "Full")
-        for kind in ("mousePressed", "mouseReleased"):
-            b.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
-        b.wait_for("document.body.classList.contains('fullscreen')", timeout=5)
-        hint = b.evaluate("document.getElementById('fullscreen-hint').textContent")
-        faults = laid_out(b.evaluate(LAYOUT))
-        names = [name for name, _ in b.evaluate(LAYOUT)["controls"]]
-        check("desktop full screen: the hint names Escape and the End control, both controls "
-              "in view", "Escape leaves full screen" in hint and "End control" in hint and
-              not faults and names == ["End", "Leave"], "hint %r; %s %s" % (hint, names, faults))
+        for shape in SHAPES:
+            emulate(b, *shape)
+            start(b)
+            x, y = control_centre(b.evaluate(LAYOUT), "Full")
+            if shape[3]:
+                touch(b, "touchStart", [(0, (x, y))])
+                touch(b, "touchEnd", [])
+            else:
+                for kind in ("mousePressed", "mouseReleased"):
+                    b.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left",
+                           clickCount=1)
+            b.wait_for("document.body.classList.contains('fullscreen')", timeout=5)
+            hint = b.evaluate("document.getElementById('fullscreen-hint').textContent")
+            layout = b.evaluate(LAYOUT)
+            names = sorted(name for name, _ in layout["controls"] if name in ("End", "Leave"))
+            ways = ("Leave full screen with its control" in hint and "Escape" not in hint
+                    if shape[3] else "Escape leaves full screen" in hint and "End control" in hint)
+            if not ways or names != ["End", "Leave"] or laid_out(layout):
+                wrong.append((shape, hint, names, laid_out(layout)))
+            b.evaluate("document.exitFullscreen()")
+            b.wait_for("!document.body.classList.contains('fullscreen')", timeout=5)
+    check("full screen on %d shapes: the hint names the ways this device has, End and Leave "
+          "in view" % len(SHAPES), not wrong, wrong)
 
     with Browser(serve_dir=build) as b:
         # As on the iPhone's Safari: no Fullscreen API for elements.
