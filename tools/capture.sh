@@ -145,7 +145,16 @@ if find_program_window 0 >/dev/null; then
 fi
 
 if [ "$gif" = yes ]; then
-    convert -delay 10 -loop 0 "$out"/frames/*."$format" -resize 50% -colors 32 -layers Optimize \
+    # How many frames a held key gives depends on the machine's speed; read whole, a quiet
+    # machine's 300 overran ImageMagick's resource policy (about 1.2 GB of pixel cache) and
+    # convert failed. So at most 120, evenly spaced, each halved as it is read.
+    shots=("$out"/frames/*."$format")
+    step=$(((${#shots[@]} + 119) / 120))
+    picked=()
+    for ((i = 0; i < ${#shots[@]}; i += step)); do
+        picked+=("${shots[i]}[400x300]")
+    done
+    convert -delay $((10 * step)) -loop 0 "${picked[@]}" -colors 32 -layers Optimize \
         "$out/spinning.gif"
 fi
 echo "capture: wrote $out (exit code ${status:-none: still running after Escape})"
