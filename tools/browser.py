@@ -23,9 +23,11 @@ API (every call is bounded by a timeout in seconds; failures raise BrowserError)
     cut[name] = n              n bytes of that file are sent, then the connection drops (n < 0:
                                stalls a minute); once[name] = data answers its next request
     open(url, timeout)         navigates the one page and waits for its load event
-    evaluate(js, timeout)      value of a JavaScript expression (promises are awaited); a thrown
-                               exception raises BrowserError
-    wait_for(js, timeout, interval=0.05)
+    evaluate(js, timeout, in_frame=False)
+                               value of a JavaScript expression (promises are awaited); a thrown
+                               exception raises BrowserError. in_frame: in the page's first
+                               child frame (an iframe of its own site, of any origin)
+    wait_for(js, timeout, interval=0.05, in_frame=False)
                                polls until the expression is truthy and returns its value;
                                raises BrowserTimeout (a BrowserError) when it never is
     key_down(key, repeat=False), key_up(key), press(key)
@@ -407,19 +409,40 @@ class Browser:
                     raise BrowserTimeout("%s did not finish loading" % url)
                 self._arrived.wait(left)
 
-    def evaluate(self, js, timeout=None):
+    def _child_frame_context(self):
+        # The newest script context of the page's first child frame: the parent cannot reach
+        # into a frame of another origin, but the protocol can, by the frame's context.
+        children = self.send("Page.getFrameTree")["frameTree"].get("childFrames", [])
+        with self._arrived:
+            created = [e["params"]["context"] for e in self._events
+                       if e.get("method") == "Runtime.executionContextCreated"]
+        for context in reversed(created):
+            aux = context.get("auxData", {})
+            if children and aux.get("isDefault") and aux.get("frameId") == \
+                    children[0]["frame"]["id"]:
+                return context["id"]
+        raise BrowserError("the page has no child frame with a script context")
+
+    def evaluate(self, js, timeout=None, in_frame=False):
+        where = {"contextId": self._child_frame_context()} if in_frame else {}
         result = self.send("Runtime.evaluate", expression=js, returnByValue=True,
-                           awaitPromise=True, timeout=timeout)
+                           awaitPromise=True, timeout=timeout, **where)
         if "exceptionDetails" in result:
             details = result["exceptionDetails"]
             raise BrowserError("evaluating %r: %s" % (
                 js, details.get("exception", {}).get("description") or details.get("text")))
         return result.get("result", {}).get("value")
 
-    def wait_for(self, js, timeout=None, interval=0.05):
+    def wait_for(self, js, timeout=None, interval=0.05, in_frame=False):
         deadline = time.monotonic() + (timeout or self.timeout)
         while True:
-            value = self.evaluate(js, timeout=max(1.0, deadline - time.monotonic()))
+            try:
+                value = self.evaluate(js, timeout=max(1.0, deadline - time.monotonic()),
+                                      in_frame=in_frame)
+            except BrowserError:
+                if not in_frame:  # a frame may not have loaded yet, or be loading again
+                    raise
+                value = None
             if value:
                 return value
             if time.monotonic() > deadline:

@@ -444,13 +444,9 @@ def frames_keep_focus(build):
                 b.evaluate("""(() => { const f = document.createElement('iframe');
                     f.src = %r; f.width = 820; f.height = 700; f.id = 'demo';
                     document.getElementById('holder').appendChild(f); })()""" % frame_url)
-                b.wait_for("(f => f.contentWindow && performance.now() > 0)"
-                           "(document.getElementById('demo'))", timeout=5)
-                time.sleep(2.0 if kind == "same-origin" else 3.0)
-                if kind == "same-origin":
-                    b.wait_for("(m => m && m.test.framesPresented > 2)"
-                               "(document.getElementById('demo').contentWindow.Module)",
-                               timeout=30)
+                # The demo has started and drawn: it has had its chance to take the keyboard.
+                b.wait_for("(window.Module && Module.test.framesPresented || 0) > 2",
+                           timeout=30, in_frame=True)
                 type_text(b, "lo world")
                 typed = b.evaluate("[document.getElementById('field').value, "
                                    "document.activeElement.id]")
